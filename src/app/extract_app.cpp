@@ -1,0 +1,20 @@
+#include "app/extract_app.h"
+
+#include "ui/extract_dlg.h"
+#include "ui/qt_user_dialogs.h"
+
+namespace tarvix {
+
+CExtractApp::CExtractApp(int& argc, char** argv) : app_(argc, argv) {
+    QApplication::setApplicationVersion(QStringLiteral(TARVIX_VERSION));
+}
+
+int CExtractApp::InitInstance() {
+    QtUserDialogs dialogs;
+    CExtractDlg dialog(dialogs);
+    dialogs.setOwner(&dialog);
+    dialog.exec();
+    return 0;
+}
+
+}  // namespace tarvix

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvix {
+
+// Archive names are Windows-1252 bytes. These give the matching Unicode characters; the five
+// code points the code page leaves undefined map to the C1 controls of the same value, as
+// Windows itself converts them.
+char16_t Cp1252ToUnicode(unsigned char byte);
+std::string Cp1252ToUtf8(std::string_view bytes);
+
+}  // namespace tarvix

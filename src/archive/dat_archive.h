@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "archive/user_dialogs.h"
+
+namespace tarvix {
+
+// The one archive of a run: its open file, its trailer and its entry list in memory.
+//
+// File layout: stored data, FilesTotal (4), entry list (TreeSize - 4), then the trailer
+// TreeSize (4) and DataSize (4). DataSize must equal the file's length.
+class DatArchive {
+public:
+    static constexpr std::uint32_t kTrailerBytes = 8;
+
+    DatArchive() = default;
+    DatArchive(const DatArchive&) = delete;
+    DatArchive& operator=(const DatArchive&) = delete;
+    ~DatArchive() { CloseArchive(); }
+
+    // Asks the user for the archive and loads it. Every refusal has been shown as a message
+    // by the time this returns false; a cancelled dialog shows none.
+    bool OpenArchive(UserDialogs& dialogs);
+
+    struct LoadResult {
+        bool ok = false;
+        std::string message;  // why the file was refused; empty when it could not be opened
+    };
+    // Opens and checks `path` without asking anyone. Used by OpenArchive and by tools.
+    LoadResult load(const std::filesystem::path& path);
+
+    // Releases the entry list and closes the file.
+    void CloseArchive();
+
+    bool isLoaded() const { return loaded_; }
+    const std::filesystem::path& path() const { return path_; }
+    std::uint32_t dataSize() const { return dataSize_; }
+    std::uint32_t treeSize() const { return treeSize_; }
+    // Number of whole entries in the entry list, counted while checking it.
+    std::size_t entryCount() const { return entryCount_; }
+
+    // The entry list as loaded ("DirBlock"). Every entry in it fits exactly.
+    std::span<const std::uint8_t> dirBlock() const { return {dirBlock_.get(), dirBlockSize_}; }
+
+    // Reads up to `size` bytes at `offset` of the archive file; returns how many arrived.
+    std::size_t readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+
+private:
+    LoadResult refuse(std::string message);
+
+    std::filesystem::path path_;
+    std::ifstream file_;
+    std::uint32_t dataSize_ = 0;
+    std::uint32_t treeSize_ = 0;
+    std::unique_ptr<std::uint8_t[]> dirBlock_;
+    std::size_t dirBlockSize_ = 0;
+    std::size_t entryCount_ = 0;
+    bool loaded_ = false;
+};
+
+// Messages of loading, as the user sees them.
+namespace messages {
+inline constexpr const char* kCannotOpen = "Cannot open DAT file :(";
+inline constexpr const char* kSizeMismatch =
+    "Not a valid DAT file (DataSize does not match real file size)";
+inline constexpr const char* kTooShort =
+    "Not a valid DAT file (the file is shorter than its 8-byte trailer)";
+inline constexpr const char* kTreeTooSmall = "Not a valid DAT file (TreeSize is smaller than 4)";
+inline constexpr const char* kTreeTooLarge =
+    "Not a valid DAT file (TreeSize is larger than the file can hold)";
+inline constexpr const char* kShortDirTree =
+    "Not a valid DAT file (the DirTree cannot be read completely)";
+inline constexpr const char* kEntryOverrun =
+    "Not a valid DAT file (an entry runs past the end of the DirTree)";
+inline constexpr const char* kNoMemory = "Not enough memory for DirTree heap allocation";
+}  // namespace messages
+
+}  // namespace tarvix

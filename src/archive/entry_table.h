@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "archive/dat_entry.h"
+
+namespace tarvix {
+
+// Where each entry begins inside the loaded entry list, by EntryIndex, with a null after the
+// last one. Starts with 25000 null slots and grows when an index beyond them is set.
+class EntryTable {
+public:
+    static constexpr std::size_t kInitialSlots = 25000;
+
+    void reset();
+    void set(EntryIndex index, const std::uint8_t* entry);
+
+    // Null for the slot after the last entry and for every index beyond the table.
+    const std::uint8_t* operator[](EntryIndex index) const {
+        return index < slots_.size() ? slots_[index] : nullptr;
+    }
+    std::size_t slotCount() const { return slots_.size(); }
+
+private:
+    std::vector<const std::uint8_t*> slots_;
+};
+
+}  // namespace tarvix

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvix {
+
+// Whether one component of an archive name may become a file or folder name below the
+// destination: never "." or "..", never a name that holds a slash or a zero byte, and never
+// one that names a drive ("C:"). On Windows, characters the file system would read as
+// something other than a name are refused too.
+bool IsSafeComponent(std::string_view cp1252Component);
+
+// The on-disk name of a Windows-1252 component.
+std::filesystem::path ComponentToPath(std::string_view cp1252Component);
+
+// A UTF-8 string as a path, whatever the platform's native encoding.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+
+}  // namespace tarvix

@@ -1,0 +1,179 @@
+#include "ui/extract_dlg.h"
+
+#include <QKeyEvent>
+
+#include "ui/app_icon.h"
+#include "ui/dialog_units.h"
+#include "ui/qt_text.h"
+
+namespace tarvix {
+namespace {
+
+template <typename Widget>
+Widget* MakeControl(QWidget* parent, ControlId id, const char* name) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setProperty("controlId", static_cast<int>(id));
+    return widget;
+}
+
+QLineEdit* MakeInfoBox(QWidget* parent, ControlId id, const char* name) {
+    auto* box = MakeControl<QLineEdit>(parent, id, name);
+    box->setFrame(false);
+    box->setReadOnly(true);
+    return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, ControlId id, const char* name, const char* text) {
+    auto* button = MakeControl<QPushButton>(parent, id, name);
+    button->setText(QString::fromLatin1(text));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QFont DialogFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+}  // namespace
+
+CExtractDlg::CExtractDlg(UserDialogs& dialogs, QWidget* parent)
+    : QDialog(parent), dialogs_(dialogs) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QString::fromLatin1(kInitialCaption));
+    setWindowIcon(AppIcon());
+    setFont(DialogFont());
+    createControls();
+    layOutControls();
+    wireEvents();
+}
+
+CExtractDlg::~CExtractDlg() {
+    archive_.CloseArchive();
+}
+
+// Made in tab order; each is named after its control id.
+void CExtractDlg::createControls() {
+    tree_ = MakeControl<QTreeView>(this, kIdTree, "IDC_TREE");
+    tree_->setHeaderHidden(true);
+    tree_->setRootIsDecorated(true);
+    tree_->setUniformRowHeights(true);
+    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree_->setDragEnabled(false);
+    tree_->setAccessibleName(tr("Folders"));
+    treeModel_ = new FolderTreeModel(folders_, this);
+    tree_->setModel(treeModel_);
+
+    list_ = new FileListView(this);
+    list_->setObjectName(QStringLiteral("IDC_LIST"));
+    list_->setProperty("controlId", static_cast<int>(kIdList));
+    list_->setAccessibleName(tr("Files"));
+    listModel_ = new FileListModel(this);
+    list_->setModel(listModel_);
+
+    pathBox_ = MakeInfoBox(this, kIdPathBox, "IDC_PATH");
+    pathBox_->setAccessibleName(tr("Folder path"));
+    statusBox_ = MakeInfoBox(this, kIdStatusBox, "IDC_STATUS");
+    statusBox_->setAccessibleName(tr("Selection summary"));
+    extractButton_ = MakeButton(this, kIdExtract, "IDC_EXTRACT", "Extract");
+    preservePaths_ = MakeControl<QCheckBox>(this, kIdPreservePaths, "IDC_PRESERVE");
+    preservePaths_->setText(QStringLiteral("Preserve internal paths"));
+    versionButton_ = MakeButton(this, kIdVersion, "IDC_VERSION", "Version");
+
+    setTabOrder(tree_, list_);
+    setTabOrder(list_, pathBox_);
+    setTabOrder(pathBox_, statusBox_);
+    setTabOrder(statusBox_, extractButton_);
+    setTabOrder(extractButton_, preservePaths_);
+    setTabOrder(preservePaths_, versionButton_);
+}
+
+// Positions in dialog units, converted with this window's font as Windows converts them.
+void CExtractDlg::layOutControls() {
+    const DialogUnits du(font());
+    tree_->setGeometry(du.rect(0, 0, 105, 195));
+    list_->setGeometry(du.rect(105, 0, 255, 195));
+    pathBox_->setGeometry(du.rect(250, 212, 110, 12));
+    statusBox_->setGeometry(du.rect(0, 212, 245, 12));
+    extractButton_->setGeometry(du.rect(0, 195, 50, 15));
+    preservePaths_->setGeometry(du.rect(275, 200, 85, 10));
+    versionButton_->setGeometry(du.rect(50, 195, 50, 15));
+    setFixedSize(du.x(362), du.y(225));
+}
+
+// The window's event table, in one place. The destructor releases the archive when the
+// window goes away.
+void CExtractDlg::wireEvents() {
+    connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CExtractDlg::FillFileList);
+    connect(list_, &FileListView::leftClicked, this, &CExtractDlg::OnListClick);
+    connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
+    connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
+    connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
+    // Keyboard selection (Ctrl+A, Shift+arrows, Space) updates the summary like a click.
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!fillingList_) OnListClick();
+    });
+}
+
+void CExtractDlg::setVisible(bool visible) {
+    if (visible && !initialized_) {
+        initialized_ = true;
+        OnInitDialog();
+    }
+    QDialog::setVisible(visible);
+}
+
+void CExtractDlg::OnInitDialog() {
+    preservePaths_->setChecked(false);
+    extractButton_->setEnabled(false);
+    if (archive_.OpenArchive(dialogs_)) {
+        setWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix));
+        BuildFolderTree();
+    } else {
+        dialogs_.showMessage(messages::kCannotOpen);
+    }
+    pathBox_->setReadOnly(true);
+    statusBox_->setReadOnly(true);
+    tree_->setFocus();
+}
+
+void CExtractDlg::BuildFolderTree() {
+    treeModel_->beginRebuild();
+    folders_.BuildFolderTree(archive_.dirBlock(), entryTable_);
+    treeModel_->endRebuild();
+}
+
+void CExtractDlg::ShowVersion() {
+    dialogs_.showMessage(kVersionText);
+}
+
+// Escape and Enter end the window; Enter presses Extract or Version instead when one of them
+// has the focus.
+void CExtractDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            reject();
+            return;
+        case Qt::Key_Enter:
+        case Qt::Key_Return:
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+                button == extractButton_ || button == versionButton_) {
+                button->click();
+            } else {
+                accept();
+            }
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace tarvix

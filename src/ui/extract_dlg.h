@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <string>
+#include <vector>
+
+#include "archive/dat_archive.h"
+#include "archive/entry_table.h"
+#include "archive/folder_index.h"
+#include "archive/user_dialogs.h"
+#include "ui/file_list_model.h"
+#include "ui/file_list_view.h"
+#include "ui/folder_tree_model.h"
+
+namespace tarvix {
+
+// Control ids of the main window, kept as each widget's "controlId" property.
+enum ControlId : int {
+    kIdTree = 1000,
+    kIdList = 1001,
+    kIdPathBox = 1008,
+    kIdPreservePaths = 1010,
+    kIdStatusBox = 1011,
+    kIdExtract = 1012,
+    kIdVersion = 1013,
+};
+
+inline constexpr const char* kInitialCaption = "TARVIX v0.9";
+inline constexpr const char* kTitleSuffix = " - TARVIX v.09";
+inline constexpr const char* kVersionText =
+    "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org";
+inline constexpr const char* kExtractDialogTitle = "Choose path to extract files to..";
+
+// The program's one window: the folder tree, the file list of the selected folder, the
+// selection summary, and the Extract and Version commands. It owns the archive for the run.
+//
+// Browsing lives in extract_dlg_browse.cpp, extraction in extract_dlg_extract.cpp.
+class CExtractDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CExtractDlg(UserDialogs& dialogs, QWidget* parent = nullptr);
+    ~CExtractDlg() override;
+
+    // The first show runs the start-up: choose and load the archive, build the tree.
+    void setVisible(bool visible) override;
+
+    std::string GetSelectedFolderPath() const;  // Windows-1252 bytes
+    std::vector<int> SelectedRows() const;      // in display order
+
+    const DatArchive& archive() const { return archive_; }
+    const FolderIndex& folders() const { return folders_; }
+    const EntryTable& entryTable() const { return entryTable_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createControls();
+    void layOutControls();
+    void wireEvents();
+    void OnInitDialog();
+    void BuildFolderTree();
+    void ShowVersion();
+
+    void FillFileList();
+    void OnListClick();
+    void UpdateSelectionStatus();
+
+    void ExtractSelected();
+
+    UserDialogs& dialogs_;
+    DatArchive archive_;
+    EntryTable entryTable_;
+    FolderIndex folders_;
+    bool initialized_ = false;
+    bool fillingList_ = false;
+
+    QPushButton* extractButton_ = nullptr;
+    QCheckBox* preservePaths_ = nullptr;
+    QLineEdit* statusBox_ = nullptr;
+    FileListView* list_ = nullptr;
+    QLineEdit* pathBox_ = nullptr;
+    QTreeView* tree_ = nullptr;
+    QPushButton* versionButton_ = nullptr;
+    FolderTreeModel* treeModel_ = nullptr;
+    FileListModel* listModel_ = nullptr;
+};
+
+}  // namespace tarvix

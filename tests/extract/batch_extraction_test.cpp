@@ -1,0 +1,104 @@
+#include "extract/batch_extraction.h"
+
+#include <csignal>
+#include <map>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+#include "extract_fixture.h"
+
+namespace tarvix {
+namespace {
+
+using datwriter::Make;
+using test::ReadFile;
+using test::Snapshot;
+
+class BatchExtractionTest : public test::ExtractFixture {
+protected:
+    BatchReport Run(const std::vector<EntryIndex>& entries, const BatchProgress& progress = {}) {
+        return ExtractBatch(archive, table, entries, ExtractTarget{dest(), std::nullopt}, progress);
+    }
+};
+
+TEST_F(BatchExtractionTest, OneFailureDoesNotStopTheRest) {
+    auto broken = Make("D\\BROKEN", "zz");
+    broken.offset = 1000;
+    Load({Make("D\\A", "a"), broken, Make("D\\..", "x"), Make("D\\B", "b")});
+    const BatchReport report = Run({0, 1, 2, 3});
+    EXPECT_EQ(report.total, 4u);
+    EXPECT_EQ(report.written, 2u);
+    EXPECT_FALSE(report.cancelled);
+    EXPECT_EQ(report.failures,
+              (std::vector<std::string>{"Cannot read DAT file", "Cannot write D\\.."}));
+    EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"A", "a"}, {"B", "b"}}));
+}
+
+TEST_F(BatchExtractionTest, ProgressSeesEveryStepAndCanStopBetweenFiles) {
+    Load({Make("A", "1"), Make("B", "2"), Make("C", "3")});
+    std::vector<std::size_t> seen;
+    const BatchReport report = Run({0, 1, 2}, [&](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, 3u);
+        seen.push_back(done);
+        return done < 2;
+    });
+    EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.written, 2u);
+    EXPECT_EQ(Snapshot(dest()).size(), 2u);
+    EXPECT_EQ(FormatBatchReport(report), "Extraction cancelled: 2 of 3 file(s) written.");
+}
+
+TEST(BatchReportText, EmptyWhenAllSucceededAndCappedAtTwentyLines) {
+    BatchReport ok;
+    ok.total = ok.written = 5;
+    EXPECT_EQ(FormatBatchReport(ok), "");
+
+    BatchReport some;
+    some.total = 30;
+    for (int i = 0; i < 23; ++i) some.failures.push_back("Cannot write F" + std::to_string(i));
+    const std::string text = FormatBatchReport(some);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "23 of 30 file(s) could not be extracted:");
+    EXPECT_NE(text.find("\nCannot write F19\n"), std::string::npos);
+    EXPECT_EQ(text.find("Cannot write F20"), std::string::npos);
+    EXPECT_EQ(text.substr(text.rfind('\n') + 1), "... and 3 more");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 21);
+
+    some.cancelled = true;
+    EXPECT_EQ(
+        FormatBatchReport(some).rfind("Extraction cancelled: 0 of 30 file(s) written.\n\n23 of", 0),
+        0u);
+}
+
+#ifndef _WIN32
+// Under a file-size limit the big entry cannot be written: it must leave nothing behind, and
+// the files on either side of it still land.
+TEST_F(BatchExtractionTest, WriteFailingPartWayLeavesNoPartialFile) {
+    const std::string big(512 * 1024, 'b');
+    Load({Make("A", "first"), Make("BIG", big), Make("C", "last")});
+    std::ofstream(dest() / "BIG") << "what was there before";
+
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 128 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const BatchReport report = Run({0, 1, 2});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_EQ(report.failures, std::vector<std::string>{"Cannot write BIG"});
+    EXPECT_EQ(Snapshot(dest()),
+              (std::map<std::string, std::string>{
+                  {"A", "first"}, {"BIG", "what was there before"}, {"C", "last"}}));
+}
+#endif
+
+}  // namespace
+}  // namespace tarvix

@@ -1,0 +1,97 @@
+#include <map>
+
+#include "window_fixture.h"
+
+namespace tarvix {
+namespace {
+
+using datwriter::Make;
+using test::Snapshot;
+
+class ExtractionWindowTest : public test::WindowFixture {
+protected:
+    void SetUp() override { std::filesystem::create_directory(dest()); }
+    std::filesystem::path dest() const { return work / "dest"; }
+};
+
+TEST_F(ExtractionWindowTest, ThreeSelectedRowsBecomeThreeFiles) {
+    Start({Make("D\\C.TXT", "c"), Make("D\\A.TXT", "a"), Make("D\\B.TXT", "b"),
+           Make("D\\Z.TXT", "z")});
+    selectFolder({"D"});
+    clickRow(1);
+    clickRow(3, Qt::ShiftModifier);  // B, C, Z
+    dialogs.answerSave(dest() / "typed name is ignored");
+    QTest::mouseClick(extractButton(), Qt::LeftButton);
+
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].title, "Choose path to extract files to..");
+    EXPECT_EQ(dialogs.saveRequests[0].suggestedName, "B.TXT");
+    EXPECT_EQ(Snapshot(dest()),
+              (std::map<std::string, std::string>{{"B.TXT", "b"}, {"C.TXT", "c"}, {"Z.TXT", "z"}}));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExtractionWindowTest, PreservedPathsGoBelowTheChosenFolder) {
+    Start({Make("ART\\CRIT\\A.FRM", "a"), Make("ART\\CRIT\\B.FRM", "b")});
+    selectFolder({"ART", "CRIT"});
+    QTest::mouseClick(preservePaths(), Qt::LeftButton);
+    ASSERT_TRUE(preservePaths()->isChecked());
+    list()->setFocus();
+    QTest::keySequence(list(), QKeySequence::SelectAll);
+    dialogs.answerSave(dest() / "x");
+    QTest::mouseClick(extractButton(), Qt::LeftButton);
+    EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"ART", "<dir>"},
+                                                                    {"ART/CRIT", "<dir>"},
+                                                                    {"ART/CRIT/A.FRM", "a"},
+                                                                    {"ART/CRIT/B.FRM", "b"}}));
+}
+
+TEST_F(ExtractionWindowTest, CancelWritesNothing) {
+    Start({Make("D\\A", "a")});
+    selectFolder({"D"});
+    clickRow(0);
+    dialogs.cancelSave();
+    QTest::mouseClick(extractButton(), Qt::LeftButton);
+    EXPECT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_empty(dest()));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExtractionWindowTest, DoubleClickOnEmptySpaceAsksWithAnEmptyNameAndWritesNothing) {
+    Start({Make("D\\A", "a")});
+    selectFolder({"D"});
+    dialogs.answerSave(dest() / "anything");
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {},
+                       list()->viewport()->rect().bottomRight() - QPoint(3, 3));
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].suggestedName, "");
+    EXPECT_TRUE(std::filesystem::is_empty(dest()));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExtractionWindowTest, DoubleClickOnARowExtractsIt) {
+    Start({Make("D\\A", "a"), Make("D\\B", "b")});
+    selectFolder({"D"});
+    dialogs.answerSave(dest() / "anything");
+    const QRect row = list()->visualRect(list()->model()->index(1, 0));
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"B", "b"}}));
+}
+
+TEST_F(ExtractionWindowTest, FailuresAreReportedOnceAfterTheBatch) {
+    auto broken = Make("D\\BROKEN", "zz");
+    broken.offset = 5000;
+    Start({Make("D\\A", "a"), broken, Make("D\\..", "dots"), Make("D\\C", "c")});
+    selectFolder({"D"});
+    list()->setFocus();
+    QTest::keySequence(list(), QKeySequence::SelectAll);
+    dialogs.answerSave(dest() / "x");
+    QTest::mouseClick(extractButton(), Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0],
+              "2 of 4 file(s) could not be extracted:\nCannot write D\\..\nCannot read DAT file");
+    EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"A", "a"}, {"C", "c"}}));
+}
+
+}  // namespace
+}  // namespace tarvix

@@ -1,0 +1,168 @@
+#include <QFontMetrics>
+
+#include "archive/dat_archive.h"
+#include "ui/dialog_units.h"
+#include "ui/qt_text.h"
+#include "window_fixture.h"
+
+namespace tarvix {
+namespace {
+
+using datwriter::Make;
+using Strings = std::vector<std::string>;
+
+class MainWindowTest : public test::WindowFixture {};
+
+TEST_F(MainWindowTest, CancelledArchiveDialogLeavesAnEmptyWorkingWindow) {
+    StartCancelled();
+    EXPECT_EQ(dialogs.messages, Strings{"Cannot open DAT file :("});
+    EXPECT_EQ(window->windowTitle(), "TARVIX v0.9");
+    EXPECT_EQ(tree()->model()->rowCount(), 0);
+    EXPECT_EQ(list()->model()->rowCount(), 0);
+    EXPECT_FALSE(extractButton()->isEnabled());
+    QTest::mouseClick(versionButton(), Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages.back(), kVersionText);
+}
+
+TEST_F(MainWindowTest, RefusedArchiveGivesTheReasonThenCannotOpen) {
+    datwriter::Layout badLength;
+    badLength.dataSize = 7777;
+    archivePath = work.write("bad.dat", datwriter::BuildDat({Make("A\\B", "x")}, badLength));
+    dialogs.answerOpen(archivePath);
+    Show();
+    EXPECT_EQ(dialogs.messages, (Strings{messages::kSizeMismatch, messages::kCannotOpen}));
+    EXPECT_EQ(window->windowTitle(), "TARVIX v0.9");
+    EXPECT_EQ(tree()->model()->rowCount(), 0);
+}
+
+TEST_F(MainWindowTest, ShortFileIsRefusedTheSameWay) {
+    dialogs.answerOpen(work.write("short.dat", "1234"));
+    Show();
+    EXPECT_EQ(dialogs.messages, (Strings{messages::kTooShort, messages::kCannotOpen}));
+}
+
+TEST_F(MainWindowTest, LoadedArchiveNamesItselfInTheTitleAndShowsItsFolders) {
+    Start({Make("ART\\X.FRM", "x"), Make("README.TXT", "r")});
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(window->windowTitle(), FromFsPath(archivePath) + " - TARVIX v.09");
+    EXPECT_EQ(tree()->model()->rowCount(), 2);
+    EXPECT_FALSE(extractButton()->isEnabled());
+    EXPECT_FALSE(preservePaths()->isChecked());
+    QTest::mouseClick(versionButton(), Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages, Strings{kVersionText});
+    EXPECT_EQ(std::string(kVersionText),
+              "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org");
+}
+
+TEST_F(MainWindowTest, SevenControlsWithTheirIdsTextsAndTabOrder) {
+    StartCancelled();
+    struct Expected {
+        QWidget* widget;
+        int id;
+        QString text;
+    };
+    const std::vector<Expected> controls = {
+        {tree(), 1000, {}},
+        {list(), 1001, {}},
+        {pathBox(), 1008, {}},
+        {statusBox(), 1011, {}},
+        {extractButton(), 1012, "Extract"},
+        {preservePaths(), 1010, "Preserve internal paths"},
+        {versionButton(), 1013, "Version"},
+    };
+    QWidget* expectedNext = tree();
+    for (const Expected& c : controls) {
+        EXPECT_EQ(c.widget, expectedNext);
+        EXPECT_EQ(c.widget->property("controlId").toInt(), c.id);
+        EXPECT_TRUE(c.widget->focusPolicy() & Qt::TabFocus);
+        if (auto* button = qobject_cast<QAbstractButton*>(c.widget)) {
+            EXPECT_EQ(button->text(), c.text);
+        }
+        expectedNext = c.widget->nextInFocusChain();
+        while (expectedNext->focusPolicy() == Qt::NoFocus)
+            expectedNext = expectedNext->nextInFocusChain();
+    }
+    EXPECT_TRUE(pathBox()->isReadOnly());
+    EXPECT_TRUE(statusBox()->isReadOnly());
+    EXPECT_FALSE(pathBox()->hasFrame());
+    EXPECT_TRUE(pathBox()->text().isEmpty());
+    EXPECT_FALSE(extractButton()->autoDefault());
+    EXPECT_FALSE(versionButton()->isDefault());
+    EXPECT_EQ(list()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(list()->viewMode(), QListView::ListMode);
+    EXPECT_EQ(list()->flow(), QListView::TopToBottom);
+}
+
+TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowCannotBeResized) {
+    StartCancelled();
+    const DialogUnits du(window->font());
+    EXPECT_EQ(tree()->geometry(), du.rect(0, 0, 105, 195));
+    EXPECT_EQ(list()->geometry(), du.rect(105, 0, 255, 195));
+    EXPECT_EQ(pathBox()->geometry(), du.rect(250, 212, 110, 12));
+    EXPECT_EQ(statusBox()->geometry(), du.rect(0, 212, 245, 12));
+    EXPECT_EQ(extractButton()->geometry(), du.rect(0, 195, 50, 15));
+    EXPECT_EQ(preservePaths()->geometry(), du.rect(275, 200, 85, 10));
+    EXPECT_EQ(versionButton()->geometry(), du.rect(50, 195, 50, 15));
+    EXPECT_EQ(window->size(), QSize(du.x(362), du.y(225)));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+
+    // The layout as a person sees it.
+    EXPECT_LT(tree()->geometry().right(), list()->geometry().left() + 1);
+    EXPECT_GT(extractButton()->y(), tree()->geometry().bottom() - 1);
+    EXPECT_LT(extractButton()->x(), versionButton()->x());
+    EXPECT_GT(preservePaths()->x(), list()->x());
+    EXPECT_LT(statusBox()->x(), pathBox()->x());
+    EXPECT_GT(statusBox()->y(), extractButton()->y());
+
+    const Qt::WindowFlags flags = window->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(du.baseWidth(),
+              (QFontMetrics(window->font())
+                       .horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") /
+                   26 +
+               1) /
+                  2);
+}
+
+TEST_F(MainWindowTest, EscapeCloses) {
+    StartCancelled();
+    QTest::keyClick(tree(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, EnterClosesUnlessAPushButtonHasTheFocus) {
+    StartCancelled();
+    dialogs.messages.clear();
+    versionButton()->setFocus();
+    QTest::keyClick(versionButton(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(dialogs.messages, Strings{kVersionText});
+
+    preservePaths()->setFocus();
+    QTest::keyClick(preservePaths(), Qt::Key_Enter);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+TEST_F(MainWindowTest, EnterOnExtractPressesIt) {
+    Start({Make("D\\A", "a")});
+    selectFolder({"D"});
+    clickRow(0);
+    ASSERT_TRUE(extractButton()->isEnabled());
+    extractButton()->setFocus();
+    QTest::keyClick(extractButton(), Qt::Key_Return);
+    EXPECT_EQ(dialogs.saveRequests.size(), 1u);  // scripted: cancelled
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, EnterInTheTreeCloses) {
+    Start({Make("D\\A", "a")});
+    selectFolder({"D"});
+    QTest::keyClick(tree(), Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace tarvix

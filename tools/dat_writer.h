@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace datwriter {
+
+// One entry of an archive to make. Every field that a reader trusts can be overridden, so
+// tests can make archives that lie.
+struct Entry {
+    std::string name;  // raw bytes of the Name field
+    std::string data;  // stored bytes, laid out in entry order from the start of the file
+    std::optional<std::uint32_t> realSize;    // default: data.size()
+    std::optional<std::uint32_t> nameSize;    // default: name.size()
+    std::optional<std::uint32_t> packedSize;  // default: data.size()
+    std::optional<std::uint32_t> offset;      // default: where data was put
+    std::uint8_t type = 0;
+};
+
+// An entry with every field derived from its name and stored bytes.
+Entry Make(std::string name, std::string data = {});
+
+// Whole-file fields; defaults make a valid archive.
+struct Layout {
+    std::optional<std::uint32_t> filesTotal;  // default: number of entries
+    std::optional<std::uint32_t> treeSize;    // default: 4 + entry list size
+    std::optional<std::uint32_t> dataSize;    // default: file length
+    std::string extraListBytes;               // appended to the entry list (counted in TreeSize)
+};
+
+// The bytes of a Fallout 2 DAT file: data area, FilesTotal, entry list, TreeSize, DataSize.
+std::string BuildDat(const std::vector<Entry>& entries, const Layout& layout = {});
+
+// Just the entry record, as it appears in the entry list.
+std::string EncodeEntry(const Entry& entry, std::uint32_t offset);
+
+bool WriteFile(const std::string& path, const std::string& bytes);
+
+}  // namespace datwriter
