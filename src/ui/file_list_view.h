@@ -13,6 +13,11 @@ class FileListView : public QListView {
 public:
     explicit FileListView(QWidget* parent = nullptr);
 
+    void setModel(QAbstractItemModel* model) override;
+
+    // Width of a column: the widest name of the list, so that no name is cut short.
+    int columnWidth() const { return columnWidth_; }
+
 Q_SIGNALS:
     void leftClicked();
     void leftDoubleClicked();
@@ -20,6 +25,11 @@ Q_SIGNALS:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void measureColumns();
+
+    int columnWidth_ = 0;
 };
 
 }  // namespace tarvix

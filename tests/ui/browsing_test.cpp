@@ -92,6 +92,13 @@ TEST_F(BrowsingTest, ListIsSortedByTextAndShowsWindows1252NamesAsUnicode) {
               (QStringList{"a.txt", "B.TXT", "b.txt", "C.TXT", QString::fromUtf8("ÉTÉ.TXT")}));
 }
 
+TEST_F(BrowsingTest, ColumnsAreAsWideAsTheLongestName) {
+    Start({Make("D\\A", "1"), Make("D\\B_MUCH_LONGER_THAN_THE_FIRST.TXT", "2")});
+    selectFolder({"D"});
+    const int needed = list()->fontMetrics().horizontalAdvance("B_MUCH_LONGER_THAN_THE_FIRST.TXT");
+    EXPECT_GE(list()->visualRect(list()->model()->index(0, 0)).width(), needed);
+}
+
 TEST_F(BrowsingTest, MouseSelectionRewritesTheSummaryAndTheButton) {
     Start({Sized("D\\A", 100, 10), Sized("D\\B", 200, 20), Sized("D\\C", 400, 40),
            Sized("D\\E", 800, 80)});
