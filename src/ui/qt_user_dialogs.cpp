@@ -1,7 +1,9 @@
 #include "ui/qt_user_dialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -10,9 +12,20 @@
 namespace tarvix {
 namespace {
 
+// Runs the dialog until the user cancels or picks a name in a folder that exists; a typed
+// name in a missing folder is answered with a message and the dialog again.
 std::optional<std::filesystem::path> RunFileDialog(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return ToFsPath(dialog.selectedFiles().constFirst());
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        const QString chosen = dialog.selectedFiles().constFirst();
+        const QDir folder = QFileInfo(chosen).absoluteDir();
+        if (folder.exists()) return ToFsPath(chosen);
+        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                        QObject::tr("The folder %1 does not exist.")
+                            .arg(QDir::toNativeSeparators(folder.absolutePath())),
+                        QMessageBox::Ok, &dialog);
+        box.exec();
+    }
 }
 
 }  // namespace
