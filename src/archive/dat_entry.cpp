@@ -9,15 +9,23 @@ std::string_view EntryName(const std::uint8_t* entry) {
     return name.substr(0, name.find('\0'));
 }
 
+namespace {
+
+// RealSize, PackedSize and Offset follow the name and the Type byte.
+const std::uint8_t* SizeFields(const std::uint8_t* entry) {
+    return entry + 4 + ReadU32LE(entry) + 1;
+}
+
+}  // namespace
+
 EntrySizes GetEntrySizes(const EntryTable& table, EntryIndex index) {
-    const std::uint8_t* e = table[index];
-    const std::uint8_t* fields = e + 4 + ReadU32LE(e) + 1;  // past the Type byte
+    const std::uint8_t* fields = SizeFields(table[index]);
     return {ReadU32LE(fields), ReadU32LE(fields + 4)};
 }
 
 EntryInfo GetEntryInfo(const EntryTable& table, EntryIndex index) {
     const std::uint8_t* e = table[index];
-    const std::uint8_t* fields = e + 4 + ReadU32LE(e) + 1;
+    const std::uint8_t* fields = SizeFields(e);
     return {std::string(EntryName(e)), ReadU32LE(fields), ReadU32LE(fields + 4),
             ReadU32LE(fields + 8)};
 }

@@ -55,12 +55,11 @@ bool MakeFolders(fs::path& dir, const std::vector<std::string_view>& components)
     return true;
 }
 
-// A fresh temporary file next to where the output goes.
-std::FILE* CreateTemporary(const fs::path& dir, const fs::path& outName, fs::path& tempPath) {
+// A fresh temporary file in the output's folder. Its name does not grow with the output's,
+// so any name that fits the file system also fits while it is being written.
+std::FILE* CreateTemporary(const fs::path& dir, fs::path& tempPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path name = outName;
-        name += ".tarvix-part" + (attempt == 0 ? std::string() : std::to_string(attempt));
-        tempPath = dir / name;
+        tempPath = dir / (".tarvix-" + std::to_string(attempt) + ".part");
         if (std::FILE* f = CreateNewFile(tempPath)) return f;
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(tempPath, ec))) return nullptr;  // not a name clash
@@ -128,7 +127,7 @@ std::string ExtractEntry(DatArchive& archive, const EntryTable& table, EntryInde
     if (gzip) outName += ".gz";
 
     fs::path tempPath;
-    std::FILE* out = CreateTemporary(dir, outName, tempPath);
+    std::FILE* out = CreateTemporary(dir, tempPath);
     if (!out) return CannotWrite(info);
 
     CopyResult result = WriteContent(archive, info, fileName, buffer, firstChunk, gzip, out);

@@ -112,6 +112,13 @@ TEST_F(EntryExtractorTest, Windows1252NamesBecomeUnicodeFileNames) {
     EXPECT_EQ(ReadFile(dest() / fs::path(u8"DÉJÀ") / fs::path(u8"CAFÉ€.TXT")), "x");
 }
 
+TEST_F(EntryExtractorTest, NamesUpToTheFileSystemLimitAreWritten) {
+    const std::string longest(255, 'L');
+    Load({Make("D\\" + longest, "x")});
+    EXPECT_EQ(Extract(0), "ok");
+    EXPECT_EQ(ReadFile(dest() / longest), "x");
+}
+
 // Names that would reach outside the destination; each must write nothing at all.
 TEST_F(EntryExtractorTest, NamesThatEscapeTheDestinationWriteNothing) {
     struct Case {
