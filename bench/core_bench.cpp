@@ -1,0 +1,258 @@
+// The parts of TARVIX that need no window, measured with Google Benchmark:
+//   tree/load+walk      open and check the archive, read the entry list, build the folder index
+//   tree/walk           the folder index alone, on an entry list already in memory
+//   tree/linear-scan    the same tree built by scanning every node of a depth (yardstick)
+//   list/fill-model     the file list model filled with the 100,000-file folder
+//   extract/tarvix      10,000 files written by ExtractBatch
+//   extract/plain-copy  the same byte ranges copied into as many new files (yardstick)
+//
+//   tarvix_bench_core [--work=DIR] [--smoke] [Google Benchmark flags]
+//
+// --smoke runs every benchmark once on archives a hundred times smaller and checks the results
+// (the yardstick tree equals the folder index, every file extracted); it exits non-zero on a
+// mismatch.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/dat_archive.h"
+#include "archive/folder_index.h"
+#include "extract/batch_extraction.h"
+#include "linear_scan_tree.h"
+#include "synthetic_dat.h"
+#include "ui/file_list_model.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tarvix;
+using namespace tarvix::bench;
+
+bool g_smoke = false;
+bool g_failed = false;
+
+void Fail(const std::string& what) {
+    std::cerr << "MISMATCH: " << what << '\n';
+    g_failed = true;
+}
+
+std::unique_ptr<DatArchive> Load(const fs::path& path) {
+    auto archive = std::make_unique<DatArchive>();
+    if (!archive->load(path).ok) {
+        std::cerr << "cannot load " << path << '\n';
+        std::exit(2);
+    }
+    return archive;
+}
+
+void LoadAndWalk(benchmark::State& state, fs::path path) {
+    for (auto _ : state) {
+        DatArchive archive;
+        archive.load(path);
+        EntryTable table;
+        auto folders = std::make_unique<FolderIndex>();
+        folders->BuildFolderTree(archive.dirBlock(), table);
+        benchmark::DoNotOptimize(folders->nodeCount());
+        state.PauseTiming();
+        folders.reset();
+        state.ResumeTiming();
+    }
+}
+
+void Walk(benchmark::State& state, fs::path path) {
+    const auto archive = Load(path);
+    for (auto _ : state) {
+        EntryTable table;
+        auto folders = std::make_unique<FolderIndex>();
+        folders->BuildFolderTree(archive->dirBlock(), table);
+        benchmark::DoNotOptimize(folders->nodeCount());
+        state.PauseTiming();
+        folders.reset();
+        state.ResumeTiming();
+    }
+}
+
+// The yardstick and the folder index must agree node for node.
+void CheckSameTree(const LinearScanTree& reference, const FolderIndex& folders) {
+    if (reference.nodes().size() + 1 != folders.nodeCount()) {
+        Fail("node count " + std::to_string(reference.nodes().size()) + " vs " +
+             std::to_string(folders.nodeCount() - 1));
+        return;
+    }
+    for (const auto& r : reference.nodes()) {
+        const FolderNode& n = folders.node(r.handle);
+        if (n.name != r.name || n.parent != r.parent || n.entryIndex != r.entryIndex) {
+            Fail("node " + std::to_string(r.handle) + " differs");
+            return;
+        }
+    }
+}
+
+void LinearScan(benchmark::State& state, fs::path path) {
+    const auto archive = Load(path);
+    for (auto _ : state) {
+        EntryTable table;
+        LinearScanTree tree;
+        tree.BuildFolderTree(archive->dirBlock(), table);
+        benchmark::DoNotOptimize(tree.nodes().size());
+        if (g_smoke) {
+            EntryTable t2;
+            FolderIndex folders;
+            folders.BuildFolderTree(archive->dirBlock(), t2);
+            CheckSameTree(tree, folders);
+        }
+    }
+}
+
+void FillModel(benchmark::State& state, fs::path path, std::string folderPath) {
+    const auto archive = Load(path);
+    EntryTable table;
+    FolderIndex folders;
+    folders.BuildFolderTree(archive->dirBlock(), table);
+    NodeId big = FolderIndex::kRoot;
+    for (NodeId id : folders.node(FolderIndex::kRoot).children) {
+        if (folders.node(id).name == folderPath) big = id;
+    }
+    const auto files = folders.filesOf(big);
+    FileListModel model;
+    for (auto _ : state) {
+        model.setFiles(files, table);
+        benchmark::DoNotOptimize(model.rowCount());
+    }
+    state.counters["rows"] = static_cast<double>(files.size());
+}
+
+std::vector<EntryIndex> AllEntries(const DatArchive& archive) {
+    std::vector<EntryIndex> all(archive.entryCount());
+    for (EntryIndex i = 0; i < all.size(); ++i) all[i] = i;
+    return all;
+}
+
+fs::path FreshFolder(const fs::path& work, const char* name) {
+    const fs::path dir = work / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void Extract(benchmark::State& state, fs::path path, fs::path work) {
+    const auto archive = Load(path);
+    EntryTable table;
+    FolderIndex folders;
+    folders.BuildFolderTree(archive->dirBlock(), table);
+    const std::vector<EntryIndex> entries = AllEntries(*archive);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder(work, "out-tarvix");
+        state.ResumeTiming();
+        const BatchReport report = ExtractBatch(*archive, table, entries, {dest, std::nullopt});
+        state.PauseTiming();
+        if (report.written != entries.size())
+            Fail("extraction wrote " + std::to_string(report.written));
+        fs::remove_all(dest);
+        state.ResumeTiming();
+    }
+    state.counters["files"] = static_cast<double>(entries.size());
+}
+
+// What any program must do at the least: read each byte range once and write it to a new file.
+void PlainCopy(benchmark::State& state, fs::path path, fs::path work) {
+    const auto archive = Load(path);
+    EntryTable table;
+    FolderIndex folders;
+    folders.BuildFolderTree(archive->dirBlock(), table);
+    const std::vector<EntryIndex> entries = AllEntries(*archive);
+    std::vector<char> buffer(64 * 1024);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder(work, "out-copy");
+        state.ResumeTiming();
+        std::FILE* in = std::fopen(path.c_str(), "rb");
+        std::size_t written = 0;
+        for (EntryIndex i : entries) {
+            const EntryInfo info = GetEntryInfo(table, i);
+            const fs::path out = dest / std::string(SplitFolderAndFile(info.name).file);
+            std::FILE* f = std::fopen(out.c_str(), "wb");
+            if (!f) continue;
+            std::fseek(in, static_cast<long>(info.offset), SEEK_SET);
+            bool ok = true;
+            for (std::size_t left = info.packedSize; left > 0 && ok;) {
+                const std::size_t n = std::min(left, buffer.size());
+                ok = std::fread(buffer.data(), 1, n, in) == n &&
+                     std::fwrite(buffer.data(), 1, n, f) == n;
+                left -= n;
+            }
+            if (std::fclose(f) == 0 && ok) ++written;
+        }
+        std::fclose(in);
+        state.PauseTiming();
+        if (written != entries.size()) Fail("plain copy wrote " + std::to_string(written));
+        fs::remove_all(dest);
+        state.ResumeTiming();
+    }
+    state.counters["files"] = static_cast<double>(entries.size());
+}
+
+benchmark::internal::Benchmark* Tune(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+    if (g_smoke) b->Iterations(1);
+    return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fs::path work = fs::temp_directory_path() / "tarvix-bench";
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0) {
+            g_smoke = true;
+        } else if (std::strncmp(argv[i], "--work=", 7) == 0) {
+            work = argv[i] + 7;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    const std::size_t scale = g_smoke ? 100 : 1;
+
+    std::cerr << "Preparing archives in " << work << " ...\n";
+    const GeneratedArchive realistic = EnsureArchive(RealisticShape(false, scale), work);
+    const GeneratedArchive realisticMixed = EnsureArchive(RealisticShape(true, scale), work);
+    const GeneratedArchive large = EnsureArchive(LargeShape(false, scale), work);
+    const GeneratedArchive largeMixed = EnsureArchive(LargeShape(true, scale), work);
+    const GeneratedArchive reference = EnsureArchive(ReferenceShape(scale), work);
+    const GeneratedArchive extraction = EnsureArchive(ExtractionShape(scale), work);
+
+    for (const auto* a : {&realistic, &realisticMixed, &large, &largeMixed}) {
+        const std::string name = a->path.stem().string();
+        Tune(
+            benchmark::RegisterBenchmark(("tree/load+walk/" + name).c_str(), LoadAndWalk, a->path));
+        Tune(benchmark::RegisterBenchmark(("tree/walk/" + name).c_str(), Walk, a->path));
+    }
+    const std::string refName = reference.path.stem().string();
+    Tune(benchmark::RegisterBenchmark(("tree/walk/" + refName).c_str(), Walk, reference.path));
+    Tune(benchmark::RegisterBenchmark(("tree/linear-scan/" + refName).c_str(), LinearScan,
+                                      reference.path));
+    for (const auto* a : {&large, &largeMixed}) {
+        Tune(benchmark::RegisterBenchmark(("list/fill-model/" + a->path.stem().string()).c_str(),
+                                          FillModel, a->path, a->bigFolderPath));
+    }
+    Tune(benchmark::RegisterBenchmark("extract/tarvix", Extract, extraction.path, work))
+        ->Iterations(1);
+    Tune(benchmark::RegisterBenchmark("extract/plain-copy", PlainCopy, extraction.path, work))
+        ->Iterations(1);
+
+    int restCount = static_cast<int>(rest.size());
+    benchmark::Initialize(&restCount, rest.data());
+    if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return g_failed ? 1 : 0;
+}

@@ -1,0 +1,379 @@
+// Whole-program figures of TARVIX with its real window on the offscreen platform. Each run is a
+// fresh process of this program, so start-up, peak memory (getrusage of the child) and the
+// first paint are those of a real start:
+//   start-up      process start -> tree shown, and archive chosen -> tree shown
+//   folder        selecting the 100,000-file folder until list and summary are painted;
+//                 Ctrl+A in the list until the summary shows every row selected
+//   memory        peak resident size with the large archive open, against an empty archive;
+//                 peak while extracting 20 KB entries against 64 MB entries
+//
+//   tarvix_bench_window [--work=DIR] [--runs=N] [--smoke]
+//
+// --smoke runs each figure once on small archives and checks the summary texts; it exits
+// non-zero on a mismatch.
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeView>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/dat_archive.h"
+#include "archive/folder_index.h"
+#include "extract/batch_extraction.h"
+#include "synthetic_dat.h"
+#include "ui/extract_dlg.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tarvix;
+using namespace tarvix::bench;
+using Clock = std::chrono::steady_clock;
+
+double NowMs() {
+    return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+}
+
+// ---- child side ------------------------------------------------------------------------
+
+// Answers the open dialog with the archive and notes when it did.
+class BenchDialogs : public UserDialogs {
+public:
+    explicit BenchDialogs(fs::path archive) : archive_(std::move(archive)) {}
+    std::optional<fs::path> chooseFileToOpen(const OpenFileRequest&) override {
+        chosenAtMs = NowMs();
+        return archive_;
+    }
+    std::optional<fs::path> choosePathToSave(const SaveFileRequest&) override { return {}; }
+    void showMessage(const std::string& text) override { std::cerr << "message: " << text << '\n'; }
+    double chosenAtMs = 0;
+
+private:
+    fs::path archive_;
+};
+
+void Report(const char* key, double value) {
+    std::printf("%s %.3f\n", key, value);
+}
+
+// Starts the window on `archive` and paints it; reports when the tree was shown.
+std::unique_ptr<CExtractDlg> StartWindow(BenchDialogs& dialogs) {
+    auto window = std::make_unique<CExtractDlg>(dialogs);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) std::cerr << "window not exposed\n";
+    window->repaint();
+    const double shown = NowMs();
+    Report("shown_at_ms", shown);
+    Report("chosen_to_shown_ms", shown - dialogs.chosenAtMs);
+    return window;
+}
+
+QModelIndex FindFolder(QTreeView* tree, const std::string& path) {
+    QModelIndex index;
+    const auto* model = tree->model();
+    for (const QString& name : QString::fromStdString(path).split(QLatin1Char('\\'))) {
+        QModelIndex found;
+        for (int row = 0; row < model->rowCount(index) && !found.isValid(); ++row) {
+            if (model->index(row, 0, index).data().toString() == name)
+                found = model->index(row, 0, index);
+        }
+        if (index.isValid()) tree->expand(index);
+        index = found;
+    }
+    return index;
+}
+
+int ChildStartup(int argc, char** argv, const fs::path& archive) {
+    QApplication app(argc, argv);
+    BenchDialogs dialogs(archive);
+    const auto window = StartWindow(dialogs);
+    std::fflush(stdout);
+    std::_Exit(0);  // tearing down is not part of any figure
+}
+
+int ChildFolder(int argc, char** argv, const fs::path& archive, const std::string& folder,
+                std::size_t expectedRows) {
+    QApplication app(argc, argv);
+    BenchDialogs dialogs(archive);
+    const auto window = StartWindow(dialogs);
+    auto* tree = window->findChild<QTreeView*>(QStringLiteral("IDC_TREE"));
+    auto* list = window->findChild<QWidget*>(QStringLiteral("IDC_LIST"));
+    auto* status = window->findChild<QLineEdit*>(QStringLiteral("IDC_STATUS"));
+    const QModelIndex index = FindFolder(tree, folder);
+    if (!index.isValid()) {
+        std::cerr << "folder not found: " << folder << '\n';
+        return 1;
+    }
+    QApplication::processEvents();
+
+    double t0 = NowMs();
+    tree->setCurrentIndex(index);
+    QApplication::processEvents();
+    window->repaint();
+    Report("list_ms", NowMs() - t0);
+    const QString rows = QString::number(expectedRows);
+    const QString listed = QStringLiteral("0 of %1 file(s) selected").arg(rows);
+    if (!status->text().startsWith(listed)) {
+        std::cerr << "unexpected summary: " << status->text().toStdString() << '\n';
+        return 1;
+    }
+
+    list->setFocus();
+    t0 = NowMs();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QApplication::processEvents();
+    window->repaint();
+    Report("select_all_ms", NowMs() - t0);
+    const QString all = QStringLiteral("%1 of %1 file(s) selected").arg(rows);
+    if (!status->text().startsWith(all)) {
+        std::cerr << "unexpected summary: " << status->text().toStdString() << '\n';
+        return 1;
+    }
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
+int ChildExtract(const fs::path& archivePath, const fs::path& dest) {
+    DatArchive archive;
+    if (!archive.load(archivePath).ok) return 1;
+    EntryTable table;
+    FolderIndex folders;
+    folders.BuildFolderTree(archive.dirBlock(), table);
+    std::vector<EntryIndex> entries(archive.entryCount());
+    for (EntryIndex i = 0; i < entries.size(); ++i) entries[i] = i;
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    const double t0 = NowMs();
+    const BatchReport report = ExtractBatch(archive, table, entries, {dest, std::nullopt});
+    Report("extract_ms", NowMs() - t0);
+    fs::remove_all(dest);
+    return report.written == entries.size() ? 0 : 1;
+}
+
+// ---- driver side -----------------------------------------------------------------------
+
+struct ChildRun {
+    bool ok = false;
+    double spawnedAtMs = 0;
+    double maxRssKiB = 0;
+    std::map<std::string, double> values;
+};
+
+ChildRun RunChild(const std::vector<std::string>& args) {
+    ChildRun run;
+    std::vector<char*> argv;
+    static std::string self = fs::read_symlink("/proc/self/exe").string();
+    argv.push_back(self.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int out[2];
+    if (pipe(out) != 0) return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    pid_t pid = 0;
+    run.spawnedAtMs = NowMs();
+    const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        return run;
+    }
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.maxRssKiB = static_cast<double>(usage.ru_maxrss);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        const std::string line = text.substr(pos, end - pos);
+        const std::size_t space = line.find(' ');
+        if (space != std::string::npos)
+            run.values[line.substr(0, space)] = std::stod(line.substr(space + 1));
+        pos = end + 1;
+    }
+    if (run.values.count("shown_at_ms"))
+        run.values["start_to_shown_ms"] = run.values["shown_at_ms"] - run.spawnedAtMs;
+    run.values["peak_rss_mib"] = run.maxRssKiB / 1024.0;
+    return run;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+bool g_failed = false;
+
+// Runs each of `cases` `runs` times, round-robin so that noise hits them alike, and returns
+// the median of every reported value per case.
+std::vector<std::map<std::string, double>> Measure(
+    const std::vector<std::vector<std::string>>& cases, int runs) {
+    std::vector<std::map<std::string, std::vector<double>>> all(cases.size());
+    for (int r = 0; r < runs; ++r) {
+        for (std::size_t c = 0; c < cases.size(); ++c) {
+            const ChildRun run = RunChild(cases[c]);
+            if (!run.ok) {
+                std::cerr << "FAILED:";
+                for (const auto& a : cases[c]) std::cerr << ' ' << a;
+                std::cerr << '\n';
+                g_failed = true;
+            }
+            for (const auto& [k, v] : run.values) all[c][k].push_back(v);
+        }
+    }
+    std::vector<std::map<std::string, double>> medians(cases.size());
+    for (std::size_t c = 0; c < cases.size(); ++c)
+        for (const auto& [k, v] : all[c]) medians[c][k] = Median(v);
+    return medians;
+}
+
+void Row(const std::string& figure, double value, const char* unit, const std::string& target,
+         bool met) {
+    std::printf("%-58s %10.1f %-4s  %-30s %s\n", figure.c_str(), value, unit, target.c_str(),
+                met ? "met" : "MISSED");
+}
+
+int Driver(const fs::path& work, int runs, bool smoke) {
+    const std::size_t scale = smoke ? 100 : 1;
+    std::cerr << "Preparing archives in " << work << " ...\n";
+    const GeneratedArchive empty = EnsureArchive(EmptyShape(), work);
+    const GeneratedArchive realistic = EnsureArchive(RealisticShape(false, scale), work);
+    const GeneratedArchive realisticMixed = EnsureArchive(RealisticShape(true, scale), work);
+    const GeneratedArchive large = EnsureArchive(LargeShape(false, scale), work);
+    const GeneratedArchive largeMixed = EnsureArchive(LargeShape(true, scale), work);
+    const GeneratedArchive extraction = EnsureArchive(ExtractionShape(scale), work);
+    const GeneratedArchive bigEntries = EnsureArchive(BigEntriesShape(scale), work);
+
+    std::printf("%-58s %10s %-4s  %-30s %s\n", "figure (median of runs)", "value", "", "target",
+                "");
+    const auto startup = Measure({{"--child=startup", empty.path.string()},
+                                  {"--child=startup", realistic.path.string()},
+                                  {"--child=startup", realisticMixed.path.string()},
+                                  {"--child=startup", large.path.string()},
+                                  {"--child=startup", largeMixed.path.string()}},
+                                 runs);
+    const double baseStart = startup[0].at("start_to_shown_ms");
+    Row("start-up, empty archive: process start -> window shown", baseStart, "ms", "(baseline)",
+        true);
+    const std::vector<std::pair<const GeneratedArchive*, std::size_t>> real = {
+        {&realistic, 1}, {&realisticMixed, 2}};
+    for (const auto& [a, i] : real) {
+        const double above = startup[i].at("start_to_shown_ms") - baseStart;
+        Row(a->path.stem().string() + ": start -> tree shown, above empty", above, "ms", "<= 50 ms",
+            above <= 50);
+        Row(a->path.stem().string() + ": chosen -> tree shown", startup[i].at("chosen_to_shown_ms"),
+            "ms", "(for reference)", true);
+    }
+    const std::vector<std::pair<const GeneratedArchive*, std::size_t>> big = {{&large, 3},
+                                                                              {&largeMixed, 4}};
+    for (const auto& [a, i] : big) {
+        const double shown = startup[i].at("chosen_to_shown_ms");
+        Row(a->path.stem().string() + ": chosen -> tree shown", shown, "ms", "<= 1000 ms",
+            shown <= 1000);
+    }
+    const double baseRss = startup[0].at("peak_rss_mib");
+    Row("peak memory, empty archive", baseRss, "MiB", "(baseline)", true);
+    for (const auto& [a, i] : big) {
+        const double above = startup[i].at("peak_rss_mib") - baseRss;
+        const double list = static_cast<double>(a->entryListBytes) / (1024.0 * 1024.0);
+        Row(a->path.stem().string() + ": peak memory above empty", above, "MiB",
+            "<= 2.5 x " + std::to_string(static_cast<int>(list + 0.5)) + " MiB list",
+            above <= 2.5 * list);
+        Row(a->path.stem().string() + ":   as multiple of the entry list", above / list, "x",
+            "<= 2.5", above <= 2.5 * list);
+    }
+
+    const auto folder =
+        Measure({{"--child=folder", large.path.string(), large.bigFolderPath,
+                  std::to_string(LargeShape(false, scale).bigFolder)},
+                 {"--child=folder", largeMixed.path.string(), largeMixed.bigFolderPath,
+                  std::to_string(LargeShape(true, scale).bigFolder)}},
+                runs);
+    for (const auto& [a, i] : big) {
+        const auto& m = folder[i - 3];
+        const std::string name = a->path.stem().string();
+        const std::string rows = std::to_string(LargeShape(false, scale).bigFolder);
+        Row(name + ": " + rows + "-file folder listed + summary", m.at("list_ms"), "ms",
+            "<= 300 ms", m.at("list_ms") <= 300);
+        Row(name + ": Ctrl+A in that folder + summary", m.at("select_all_ms"), "ms", "<= 300 ms",
+            m.at("select_all_ms") <= 300);
+    }
+
+    const fs::path dest = work / "out-window-bench";
+    const auto extract = Measure({{"--child=extract", extraction.path.string(), dest.string()},
+                                  {"--child=extract", bigEntries.path.string(), dest.string()}},
+                                 std::min(runs, 3));
+    const double small = extract[0].at("peak_rss_mib");
+    const double huge = extract[1].at("peak_rss_mib");
+    Row("extraction peak memory, " + std::to_string(extraction.entries) + " small entries", small,
+        "MiB", "(baseline)", true);
+    Row("extraction peak memory, " + std::to_string(bigEntries.entries) + " entries of " +
+            std::to_string((bigEntries.fileBytes >> 20) / bigEntries.entries) + " MiB",
+        huge, "MiB", "independent of entry size", huge <= small + 8);
+    return g_failed ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    fs::path work = fs::temp_directory_path() / "tarvix-bench";
+    int runs = 5;
+    bool smoke = false;
+    std::string child;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--smoke") {
+            smoke = true;
+        } else if (arg.rfind("--work=", 0) == 0) {
+            work = arg.substr(7);
+        } else if (arg.rfind("--runs=", 0) == 0) {
+            runs = std::max(1, std::stoi(arg.substr(7)));
+        } else if (arg.rfind("--child=", 0) == 0) {
+            child = arg.substr(8);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    int qtArgc = 1;
+    if (child == "startup" && positional.size() == 1)
+        return ChildStartup(qtArgc, argv, positional[0]);
+    if (child == "folder" && positional.size() == 3)
+        return ChildFolder(qtArgc, argv, positional[0], positional[1], std::stoul(positional[2]));
+    if (child == "extract" && positional.size() == 2)
+        return ChildExtract(positional[0], positional[1]);
+    if (!child.empty() || !positional.empty()) {
+        std::cerr << "usage: tarvix_bench_window [--work=DIR] [--runs=N] [--smoke]\n";
+        return 2;
+    }
+    return Driver(work, smoke ? 1 : runs, smoke);
+}
