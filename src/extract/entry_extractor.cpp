@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kChunkBytes = 64 * 1024;
+constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
 
 std::string CannotWrite(const EntryInfo& info) {
     return "Cannot write " + Cp1252ToUtf8(info.name);
