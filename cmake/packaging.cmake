@@ -1,0 +1,23 @@
+# The Debian package, built by CPack (scripts/package.sh): the program, its menu entry, icons
+# and AppStream description under /usr, with the Qt libraries it links as dependencies.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarvix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR Quorvane)
+set(CPACK_PACKAGE_CONTACT "TARVIX developers <tarvix@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The summary above is the first line; CPack indents these.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "TARVIX shows the folders of one Fallout 2 DAT archive as a tree, lists the files of the
+selected folder and extracts the selected files into a folder of your choice. Compressed
+entries are written as gzip files.")
+# dpkg-shlibdeps names the packages of the libraries the binary links (Qt 6, libstdc++).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+include(CPack)
