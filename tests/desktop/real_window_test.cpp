@@ -1,0 +1,396 @@
+// The real program on a real X server, driven by xdotool as a person drives it: choose the
+// demo archive in the open dialog, open a folder with the keyboard, select all its files,
+// extract them through the save dialog, check what lands on disk, and close with Escape.
+//
+// Needs Xvfb and xdotool; without them the test is skipped and says which one is missing.
+// Run as `real_window_test --grab <window id> <file.png>` it saves a picture of one window of
+// the display named by DISPLAY instead (the screenshot step, in a process of its own).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMap>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr int kStepTimeoutMs = 30000;  // generous: a busy two-core machine starts Qt slowly
+constexpr int kExitTimeoutMs = 5000;
+
+// ---- What the archive holds --------------------------------------------------------------
+
+std::uint32_t ReadU32(const QByteArray& bytes, qsizetype at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+    return value;
+}
+
+struct StoredEntry {
+    QByteArray name;  // full internal path
+    QByteArray stored;
+};
+
+// Reads the directory at the end of a DAT file: trailer, then entries of name length, name,
+// type byte, real size, packed size and offset.
+std::vector<StoredEntry> ReadArchive(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 8) return {};
+    const std::uint32_t treeSize = ReadU32(bytes, bytes.size() - 8);
+    const std::uint32_t dataSize = ReadU32(bytes, bytes.size() - 4);
+    if (dataSize != static_cast<std::uint64_t>(bytes.size()) || treeSize < 4 ||
+        treeSize > dataSize - 8) {
+        return {};
+    }
+    std::vector<StoredEntry> entries;
+    qsizetype at = dataSize - treeSize - 4;
+    const qsizetype end = dataSize - 8;
+    while (at + 17 <= end) {
+        const std::uint32_t nameSize = ReadU32(bytes, at);
+        if (at + 17 + static_cast<qsizetype>(nameSize) > end) return {};
+        StoredEntry entry;
+        entry.name = bytes.mid(at + 4, nameSize);
+        const qsizetype fields = at + 4 + nameSize + 1;
+        const std::uint32_t packedSize = ReadU32(bytes, fields + 4);
+        const std::uint32_t offset = ReadU32(bytes, fields + 8);
+        if (static_cast<std::uint64_t>(offset) + packedSize > dataSize) return {};
+        entry.stored = bytes.mid(offset, packedSize);
+        entries.push_back(entry);
+        at = fields + 12;
+    }
+    return entries;
+}
+
+// The files that extracting every entry of `folder` writes: zlib streams (78 DA) as ".gz"
+// files with the fixed gzip header and the name in front, everything else unchanged.
+QMap<QString, QByteArray> ExpectedFiles(const std::vector<StoredEntry>& entries,
+                                        const QByteArray& folder) {
+    static const QByteArray kGzipHeader("\x1F\x8B\x08\x08\x9F\xE8\xB7\x36\x02\x03", 10);
+    QMap<QString, QByteArray> files;
+    for (const StoredEntry& entry : entries) {
+        const qsizetype slash = entry.name.lastIndexOf('\\');
+        if (slash < 0 || entry.name.left(slash) != folder) continue;
+        const QByteArray name = entry.name.mid(slash + 1);
+        if (entry.stored.startsWith("\x78\xDA")) {
+            files[QString::fromLatin1(name + ".gz")] =
+                kGzipHeader + name + QByteArray(1, '\0') + entry.stored.mid(2);
+        } else {
+            files[QString::fromLatin1(name)] = entry.stored;
+        }
+    }
+    return files;
+}
+
+QMap<QString, QByteArray> FilesIn(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile file(info.absoluteFilePath());
+        if (file.open(QIODevice::ReadOnly)) files[info.fileName()] = file.readAll();
+    }
+    return files;
+}
+
+// ---- Processes -----------------------------------------------------------------------------
+
+// Children get SIGTERM when this process dies, so a crashed test leaves no X server behind.
+void DieWithParent(QProcess& process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
+void Stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();  // Xvfb removes its lock file and socket on SIGTERM
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+// An Xvfb server on the first display number that no other server holds.
+class VirtualDisplay {
+public:
+    ~VirtualDisplay() { Stop(server_); }
+
+    bool start() {
+        const int first = 90 + static_cast<int>(QCoreApplication::applicationPid() % 50);
+        for (int n = first; n < first + 60; ++n) {
+            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
+            if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)) ||
+                QFileInfo::exists(socket)) {
+                continue;
+            }
+            DieWithParent(server_);
+            server_.setStandardErrorFile(QProcess::nullDevice());
+            server_.setStandardOutputFile(QProcess::nullDevice());
+            server_.start(QStringLiteral("Xvfb"),
+                          {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            // Another server may take the number between the check and the start; Xvfb then
+            // exits and the next number is tried.
+            const auto settled = [&] {
+                return server_.state() != QProcess::Running || QFileInfo::exists(socket);
+            };
+            if (server_.waitForStarted(kStepTimeoutMs) && WaitUntil(settled, kStepTimeoutMs) &&
+                server_.state() == QProcess::Running) {
+                name_ = QStringLiteral(":%1").arg(n);
+                return true;
+            }
+            Stop(server_);
+        }
+        return false;
+    }
+
+    const QString& name() const { return name_; }
+
+private:
+    QProcess server_;
+    QString name_;
+};
+
+struct Output {
+    bool ok = false;
+    QString text;
+};
+
+Output RunProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                  int timeoutMs = kStepTimeoutMs) {
+    QProcess process;
+    DieWithParent(process);
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    Output out;
+    if (!process.waitForStarted(timeoutMs) || !process.waitForFinished(timeoutMs)) {
+        Stop(process);
+        out.text = QStringLiteral("%1 %2: timed out").arg(program, args.join(' '));
+        return out;
+    }
+    out.text = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    out.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!out.ok) out.text += QString::fromLocal8Bit(process.readAllStandardError());
+    return out;
+}
+
+// ---- The test ------------------------------------------------------------------------------
+
+class RealWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "xdotool"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+                GTEST_SKIP() << tool << " is not installed (Debian packages xvfb and xdotool; "
+                             << "scripts/setup.sh installs them): no real window to drive";
+            }
+        }
+        ASSERT_TRUE(home_.isValid());
+        ASSERT_TRUE(display_.start()) << "no Xvfb display could be started";
+
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert(QStringLiteral("DISPLAY"), display_.name());
+        env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "WAYLAND_DISPLAY",
+                                 "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE"}) {
+            env_.remove(QString::fromLatin1(name));
+        }
+        // The file dialog remembers its state under the home folder: keep it in ours.
+        env_.insert(QStringLiteral("HOME"), home_.path());
+        env_.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.filePath(QStringLiteral("config")));
+        env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path());
+        QFile::setPermissions(home_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void TearDown() override { Stop(app_); }  // the display goes with the fixture, after it
+
+    Output xdotool(const QStringList& args) {
+        return RunProgram(QStringLiteral("xdotool"), args, env_);
+    }
+
+    // Waits until a visible window has exactly `title`; returns its id, or nothing when the
+    // time runs out or the program has ended.
+    std::optional<QString> waitForWindow(const QString& title) {
+        std::optional<QString> found;
+        WaitUntil(
+            [&] {
+                if (programEnded()) return true;
+                const Output ids =
+                    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--name"), QStringLiteral(".")});
+                for (const QString& id : ids.text.split('\n', Qt::SkipEmptyParts)) {
+                    if (xdotool({QStringLiteral("getwindowname"), id}).text == title) {
+                        found = id;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kStepTimeoutMs);
+        return found;
+    }
+
+    // Gives the window the keyboard and waits until the X server says it has it.
+    void focus(const QString& window) {
+        const Output out =
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+        ASSERT_TRUE(out.ok) << out.text.toStdString();
+    }
+    void keys(const QStringList& names) {
+        const Output out = xdotool(
+            QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50")} +
+            names);
+        ASSERT_TRUE(out.ok) << out.text.toStdString();
+    }
+    void type(const QString& text) {
+        const Output out = xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text});
+        ASSERT_TRUE(out.ok) << out.text.toStdString();
+    }
+
+    // Without an event loop QProcess learns of the child's end only when asked.
+    bool programEnded() { return app_.state() == QProcess::NotRunning || app_.waitForFinished(0); }
+
+    std::string programOutput() {
+        std::string text = "program output:\n" + app_.readAllStandardError().toStdString();
+        if (programEnded()) {
+            text += app_.exitStatus() == QProcess::CrashExit
+                        ? "(the program crashed)"
+                        : "(the program ended with status " + std::to_string(app_.exitCode()) + ")";
+        }
+        return text;
+    }
+
+    void screenshot(const QString& window, const QString& file) {
+        const Output out = RunProgram(QCoreApplication::applicationFilePath(),
+                                      {QStringLiteral("--grab"), window, file}, env_);
+        EXPECT_TRUE(out.ok) << "screenshot: " << out.text.toStdString();
+    }
+
+    QTemporaryDir home_;
+    VirtualDisplay display_;
+    QProcessEnvironment env_;
+    QProcess app_;
+};
+
+TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
+    const QString archive = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
+    const std::vector<StoredEntry> entries = ReadArchive(archive);
+    ASSERT_FALSE(entries.empty()) << "cannot read " << archive.toStdString();
+
+    // Typing "A" in the tree goes to the first top-level folder starting with A; Right opens
+    // it and Right again goes to its first subfolder, the one its first entry created.
+    QByteArray folder;
+    for (const StoredEntry& entry : entries) {
+        const QList<QByteArray> parts = entry.name.split('\\');
+        if (parts.size() >= 3 && parts[0].startsWith('A')) {
+            folder = parts[0] + '\\' + parts[1];
+            break;
+        }
+    }
+    ASSERT_FALSE(folder.isEmpty()) << "the demo archive has no folder A...\\...\\";
+    const QMap<QString, QByteArray> expected = ExpectedFiles(entries, folder);
+    ASSERT_GE(expected.size(), 2) << folder.toStdString();
+
+    const QString destination = home_.filePath(QStringLiteral("extracted"));
+    ASSERT_TRUE(QDir().mkpath(destination));
+
+    DieWithParent(app_);
+    app_.setProcessEnvironment(env_);
+    app_.setWorkingDirectory(home_.path());
+    app_.start(QStringLiteral(TARVIX_EXECUTABLE), {});
+    ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
+
+    // The open dialog comes first; the typed path goes into its file name box.
+    const auto openDialog = waitForWindow(QStringLiteral("Open"));
+    ASSERT_TRUE(openDialog) << "no open dialog; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*openDialog));
+    ASSERT_NO_FATAL_FAILURE(type(archive));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+
+    const auto window = waitForWindow(archive + QStringLiteral(" - TARVIX v.09"));
+    ASSERT_TRUE(window) << "no main window titled after the archive; " << programOutput();
+
+    // The tree has the focus: open the folder, move to the list, select all, and reach Extract
+    // (enabled by the selection) past the two read-only boxes.
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("A")));
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Tab"),
+              QStringLiteral("ctrl+a"), QStringLiteral("Tab"), QStringLiteral("Tab"),
+              QStringLiteral("Tab"), QStringLiteral("Return")}));
+
+    const auto saveDialog = waitForWindow(QStringLiteral("Choose path to extract files to.."));
+    ASSERT_TRUE(saveDialog) << "Extract opened no save dialog; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*saveDialog));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));  // replaces the suggested name
+    ASSERT_NO_FATAL_FAILURE(type(destination + QStringLiteral("/") + expected.firstKey()));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+
+    // Files are written one after the other; wait until all are there in full.
+    const bool extracted =
+        WaitUntil([&] { return FilesIn(destination) == expected; }, kStepTimeoutMs);
+    const QString picture = QStringLiteral(TARVIX_SCREENSHOT);
+    screenshot(*window, picture);
+    const QMap<QString, QByteArray> found = FilesIn(destination);
+    EXPECT_TRUE(extracted) << "expected " << expected.keys().join(' ').toStdString() << ", found "
+                           << found.keys().join(' ').toStdString();
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        EXPECT_EQ(found.value(it.key()), it.value()) << it.key().toStdString();
+    }
+
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs))
+        << "still running " << kExitTimeoutMs << " ms after Escape";
+    EXPECT_LE(clock.elapsed(), kExitTimeoutMs);
+    EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << programOutput();
+    EXPECT_EQ(app_.exitCode(), 0) << programOutput();
+    std::printf("screenshot: %s\n", qPrintable(picture));
+}
+
+// Saves one window of the display in DISPLAY as a PNG.
+int GrabWindow(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    bool ok = false;
+    const WId window = QString::fromLatin1(argv[2]).toULongLong(&ok);
+    if (!ok || QGuiApplication::primaryScreen() == nullptr) return 2;
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(window);
+    return !picture.isNull() && picture.save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--grab") return GrabWindow(argc, argv);
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
