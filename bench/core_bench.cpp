@@ -1,5 +1,6 @@
 // The parts of TARVIX that need no window, measured with Google Benchmark:
 //   tree/load+walk      open and check the archive, read the entry list, build the folder index
+//   tree/load           open and check the archive and read the entry list, nothing more
 //   tree/walk           the folder index alone, on an entry list already in memory
 //   tree/linear-scan    the same tree built by scanning every node of a depth (yardstick)
 //   list/fill-model     the file list model filled with the 100,000-file folder
@@ -63,6 +64,14 @@ void LoadAndWalk(benchmark::State& state, fs::path path) {
         state.PauseTiming();
         folders.reset();
         state.ResumeTiming();
+    }
+}
+
+void LoadOnly(benchmark::State& state, fs::path path) {
+    for (auto _ : state) {
+        DatArchive archive;
+        archive.load(path);
+        benchmark::DoNotOptimize(archive.entryCount());
     }
 }
 
@@ -234,6 +243,7 @@ int main(int argc, char** argv) {
         const std::string name = a->path.stem().string();
         Tune(
             benchmark::RegisterBenchmark(("tree/load+walk/" + name).c_str(), LoadAndWalk, a->path));
+        Tune(benchmark::RegisterBenchmark(("tree/load/" + name).c_str(), LoadOnly, a->path));
         Tune(benchmark::RegisterBenchmark(("tree/walk/" + name).c_str(), Walk, a->path));
     }
     const std::string refName = reference.path.stem().string();

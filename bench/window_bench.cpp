@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -76,9 +77,11 @@ void Report(const char* key, double value) {
 std::unique_ptr<CExtractDlg> StartWindow(BenchDialogs& dialogs) {
     auto window = std::make_unique<CExtractDlg>(dialogs);
     window->show();
+    const double built = NowMs();
     if (!QTest::qWaitForWindowExposed(window.get())) std::cerr << "window not exposed\n";
     window->repaint();
     const double shown = NowMs();
+    Report("chosen_to_built_ms", built - dialogs.chosenAtMs);  // load, check, walk
     Report("shown_at_ms", shown);
     Report("chosen_to_shown_ms", shown - dialogs.chosenAtMs);
     return window;
@@ -113,7 +116,7 @@ int ChildFolder(int argc, char** argv, const fs::path& archive, const std::strin
     BenchDialogs dialogs(archive);
     const auto window = StartWindow(dialogs);
     auto* tree = window->findChild<QTreeView*>(QStringLiteral("IDC_TREE"));
-    auto* list = window->findChild<QWidget*>(QStringLiteral("IDC_LIST"));
+    auto* list = window->findChild<FileListView*>(QStringLiteral("IDC_LIST"));
     auto* status = window->findChild<QLineEdit*>(QStringLiteral("IDC_STATUS"));
     const QModelIndex index = FindFolder(tree, folder);
     if (!index.isValid()) {
@@ -124,9 +127,15 @@ int ChildFolder(int argc, char** argv, const fs::path& archive, const std::strin
 
     double t0 = NowMs();
     tree->setCurrentIndex(index);
+    const double t1 = NowMs();
     QApplication::processEvents();
+    const double t2 = NowMs();
     window->repaint();
-    Report("list_ms", NowMs() - t0);
+    const double t3 = NowMs();
+    Report("list_fill_ms", t1 - t0);    // FillFileList: model, selection, summary
+    Report("list_events_ms", t2 - t1);  // pending layout
+    Report("list_paint_ms", t3 - t2);
+    Report("list_ms", t3 - t0);
     const QString rows = QString::number(expectedRows);
     const QString listed = QStringLiteral("0 of %1 file(s) selected").arg(rows);
     if (!status->text().startsWith(listed)) {
@@ -135,14 +144,34 @@ int ChildFolder(int argc, char** argv, const fs::path& archive, const std::strin
     }
 
     list->setFocus();
+    QApplication::processEvents();
     t0 = NowMs();
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    const double k1 = NowMs();
     QApplication::processEvents();
     window->repaint();
+    Report("select_all_key_ms", k1 - t0);  // selection and summary
     Report("select_all_ms", NowMs() - t0);
     const QString all = QStringLiteral("%1 of %1 file(s) selected").arg(rows);
     if (!status->text().startsWith(all)) {
         std::cerr << "unexpected summary: " << status->text().toStdString() << '\n';
+        return 1;
+    }
+
+    // The column width comes from shaping only the names that may be the widest; check it
+    // against shaping every one.
+    auto* view = list;
+    const QFontMetrics metrics(view->font());
+    int widest = 0;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        widest = std::max(
+            widest, metrics.horizontalAdvance(view->model()->index(row, 0).data().toString()));
+    }
+    const int margins =
+        2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 4;
+    if (view->columnWidth() != widest + margins) {
+        std::cerr << "column width " << view->columnWidth() << ", widest name needs "
+                  << widest + margins << '\n';
         return 1;
     }
     std::fflush(stdout);

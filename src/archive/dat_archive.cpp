@@ -1,6 +1,12 @@
 #include "archive/dat_archive.h"
 
+#include <cstdint>
 #include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "archive/dat_entry.h"
 
@@ -19,6 +25,17 @@ bool CountEntries(const std::uint8_t* block, std::size_t size, std::size_t& coun
         ++count;
     }
     return true;
+}
+
+// A large entry list is read into memory in one go; in 2 MiB pages that costs a few hundred
+// page faults instead of one per 4 KiB, which is most of the load time of a big archive.
+void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
+#ifdef __linux__
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(block) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(begin),
+            size + (reinterpret_cast<std::uintptr_t>(block) - begin), MADV_HUGEPAGE);
+#endif
 }
 
 }  // namespace
@@ -66,6 +83,7 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     dirBlockSize_ = treeSize_ - 4;
     dirBlock_.reset(new (std::nothrow) std::uint8_t[dirBlockSize_ == 0 ? 1 : dirBlockSize_]);
     if (!dirBlock_) return refuse(messages::kNoMemory);
+    AdviseLargePages(dirBlock_.get(), dirBlockSize_);
 
     file_.seekg(std::streamoff{dataSize_} - treeSize_ - 4);
     if (!file_.read(reinterpret_cast<char*>(dirBlock_.get()),

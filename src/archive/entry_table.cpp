@@ -4,8 +4,8 @@
 
 namespace tarvix {
 
-void EntryTable::reset() {
-    slots_.assign(kInitialSlots, nullptr);
+void EntryTable::reset(std::size_t entries) {
+    slots_.assign(std::max(kInitialSlots, entries + 1), nullptr);
 }
 
 void EntryTable::set(EntryIndex index, const std::uint8_t* entry) {

@@ -14,7 +14,9 @@ class EntryTable {
 public:
     static constexpr std::size_t kInitialSlots = 25000;
 
-    void reset();
+    // Null slots for `entries` entries and the null after them, and never fewer than
+    // kInitialSlots, so that a walk that knows its count sets every slot without growing.
+    void reset(std::size_t entries = 0);
     void set(EntryIndex index, const std::uint8_t* entry);
 
     // Null for the slot after the last entry and for every index beyond the table.

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "archive/dat_entry.h"
@@ -19,10 +19,10 @@ using NodeId = std::uint32_t;
 struct FolderNode {
     std::string_view name;
     NodeId parent = 0;
-    EntryIndex entryIndex = 0;     // the entry whose walk created this node
-    std::uint32_t depth = 0;       // 1 for the tree's top level
-    std::uint32_t row = 0;         // position among the parent's children
-    std::vector<NodeId> children;  // in creation order; the tree does not sort
+    EntryIndex entryIndex = 0;         // the entry whose walk created this node
+    std::uint32_t depth = 0;           // 1 for the tree's top level
+    std::uint32_t row = 0;             // position among the parent's children
+    std::span<const NodeId> children;  // in creation order; the tree does not sort
 };
 
 // The folder tree of an archive, built by one walk over its entry list.
@@ -36,11 +36,15 @@ public:
     static constexpr NodeId kRoot = 0;
 
     FolderIndex();
+    // Nodes refer into the index's own child lists, so it is never copied.
+    FolderIndex(const FolderIndex&) = delete;
+    FolderIndex& operator=(const FolderIndex&) = delete;
 
     // Walks `dirBlock` (a checked entry list), fills `table` and builds the tree.
     void BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryTable& table);
 
-    // Inserts one folder path, creating the nodes it lacks; returns its deepest node.
+    // Inserts one folder path, creating the nodes it lacks; returns its deepest node. The
+    // walk calls it; the nodes' children lists are laid out when the walk ends.
     NodeId InsertFolderPath(std::string_view path, EntryIndex index);
 
     const FolderNode& node(NodeId id) const { return nodes_[id]; }
@@ -56,26 +60,75 @@ public:
     const std::vector<std::vector<NodeId>>& levelNodeTables() const { return levelNodeTables_; }
 
 private:
-    struct ChildKey {
-        NodeId parent;
-        std::string_view name;
-        bool operator==(const ChildKey&) const = default;
-    };
-    struct ChildKeyHash {
-        std::size_t operator()(const ChildKey& k) const noexcept {
-            return std::hash<std::string_view>{}(k.name) ^
-                   (std::size_t{k.parent} * 0x9E3779B97F4A7C15ull);
+    // Open addressing with linear probing over node ids; node 0 (the root, never a key's
+    // value) marks a free slot. Each slot keeps 32 bits of its key's hash, so a probe looks at
+    // a key only when those agree, and whatever else its comparison needs.
+    template <typename Slot>
+    class NodeTable {
+    public:
+        template <typename Matches>
+        NodeId find(std::uint32_t tag, Matches matches) const {
+            if (slots_.empty()) return kRoot;
+            for (std::size_t i = tag & mask();; i = (i + 1) & mask()) {
+                const Slot& slot = slots_[i];
+                if (slot.node == kRoot) return kRoot;
+                if (slot.tag == tag && matches(slot)) return slot.node;
+            }
         }
+        void insert(const Slot& slot) {
+            if (2 * (used_ + 1) > slots_.size()) {
+                std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()), Slot{});
+                old.swap(slots_);
+                for (const Slot& s : old) {
+                    if (s.node != kRoot) place(s);
+                }
+            }
+            place(slot);
+            ++used_;
+        }
+        void release() {
+            std::vector<Slot>().swap(slots_);
+            used_ = 0;
+        }
+
+    private:
+        std::size_t mask() const { return slots_.size() - 1; }
+        void place(const Slot& slot) {
+            std::size_t i = slot.tag & mask();
+            while (slots_[i].node != kRoot) i = (i + 1) & mask();
+            slots_[i] = slot;
+        }
+
+        std::vector<Slot> slots_;
+        std::size_t used_ = 0;
+    };
+    struct ChildSlot {
+        std::uint32_t tag = 0;
+        NodeId node = kRoot;
+    };
+    // The path's bytes are kept in pathText_, together, so that comparing with them stays
+    // within a few MiB.
+    struct PathSlot {
+        std::uint32_t tag = 0;
+        NodeId node = kRoot;
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
     };
 
     NodeId findOrCreateChild(NodeId parent, std::string_view name, EntryIndex index);
     NodeId nodeForFolder(std::string_view folder, EntryIndex index);
+    void layOutChildren();
     void groupFilesByFolder(const std::vector<NodeId>& folderOfEntry);
 
     std::vector<FolderNode> nodes_;
+    std::vector<NodeId> childIds_;  // every node's children, one run per parent
     std::vector<std::vector<NodeId>> levelNodeTables_;
-    std::unordered_map<ChildKey, NodeId, ChildKeyHash> childByName_;
-    std::unordered_map<std::string_view, NodeId> nodeByPath_;
+    NodeTable<ChildSlot> childByName_;  // key: parent and name
+    // Used during the walk only: the folder paths met so far.
+    NodeTable<PathSlot> nodeByPath_;
+    std::string pathText_;
+    std::string_view lastFolder_;  // the previous entry's folder path and its node
+    NodeId lastNode_ = kRoot;
     std::vector<std::uint32_t> filesBegin_;  // per node, into files_; one extra at the end
     std::vector<EntryIndex> files_;
 };

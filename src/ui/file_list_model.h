@@ -29,6 +29,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    void sortRows();
+
     struct Row {
         QString text;
         EntryIndex entry;

@@ -1,7 +1,12 @@
 #include "ui/file_list_view.h"
 
+#include <QHash>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <vector>
 
 namespace tarvix {
 namespace {
@@ -41,10 +46,37 @@ void FileListView::setModel(QAbstractItemModel* model) {
     connect(model, &QAbstractItemModel::modelReset, this, &FileListView::measureColumns);
 }
 
+// Shaping a name takes microseconds, too long to do for every name of a folder of 100,000
+// files. The sum of a name's character advances comes within a few pixels of its shaped width
+// (kerning and rounding make the difference), so names are shaped from the largest sum down,
+// and only while a sum is close enough to the widest name found to possibly beat it.
 void FileListView::measureColumns() {
     const QFontMetrics metrics(font());
+    const QFontMetricsF exact(font());
+    std::array<qreal, 256> latin{};
+    latin.fill(-1);
+    QHash<char16_t, qreal> other;
+    const auto advance = [&](QChar c) -> qreal {
+        const char16_t u = c.unicode();
+        if (u < latin.size()) {
+            if (latin[u] < 0) latin[u] = exact.horizontalAdvance(c);
+            return latin[u];
+        }
+        auto it = other.find(u);
+        if (it == other.end()) it = other.insert(u, exact.horizontalAdvance(c));
+        return *it;
+    };
+    const int rows = model()->rowCount();
+    std::vector<std::pair<qreal, int>> sums(static_cast<std::size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+        qreal sum = 0;
+        for (QChar c : model()->index(row, 0).data().toString()) sum += advance(c);
+        sums[static_cast<std::size_t>(row)] = {sum, row};
+    }
+    std::sort(sums.begin(), sums.end(), std::greater<>());
     int widest = 0;
-    for (int row = 0; row < model()->rowCount(); ++row) {
+    for (const auto& [sum, row] : sums) {
+        if (sum + 2 + sum / 16 < widest) break;  // no name from here on can be wider
         widest =
             std::max(widest, metrics.horizontalAdvance(model()->index(row, 0).data().toString()));
     }
