@@ -7,6 +7,8 @@ namespace tarvix {
 
 CExtractApp::CExtractApp(int& argc, char** argv) : app_(argc, argv) {
     QApplication::setApplicationVersion(QStringLiteral(TARVIX_VERSION));
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tarvix"));
 }
 
 int CExtractApp::InitInstance() {

@@ -82,10 +82,17 @@ void CExtractDlg::createControls() {
     pathBox_->setAccessibleName(tr("Folder path"));
     statusBox_ = MakeInfoBox(this, kIdStatusBox, "IDC_STATUS");
     statusBox_->setAccessibleName(tr("Selection summary"));
+    // Buttons and the check box are named by their texts; the descriptions are what a screen
+    // reader adds when asked.
     extractButton_ = MakeButton(this, kIdExtract, "IDC_EXTRACT", "Extract");
+    extractButton_->setAccessibleDescription(
+        tr("Extracts the selected files into a folder you choose"));
     preservePaths_ = MakeControl<QCheckBox>(this, kIdPreservePaths, "IDC_PRESERVE");
     preservePaths_->setText(QStringLiteral("Preserve internal paths"));
+    preservePaths_->setAccessibleDescription(
+        tr("Re-creates the selected folder's path below the chosen folder"));
     versionButton_ = MakeButton(this, kIdVersion, "IDC_VERSION", "Version");
+    versionButton_->setAccessibleDescription(tr("Shows the program's version"));
 
     setTabOrder(tree_, list_);
     setTabOrder(list_, pathBox_);

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QFontMetrics>
 
 #include "archive/dat_archive.h"
@@ -91,6 +92,26 @@ TEST_F(MainWindowTest, SevenControlsWithTheirIdsTextsAndTabOrder) {
     EXPECT_EQ(list()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(list()->viewMode(), QListView::ListMode);
     EXPECT_EQ(list()->flow(), QListView::TopToBottom);
+}
+
+TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
+    StartCancelled();
+    const std::vector<std::pair<QWidget*, QString>> controls = {
+        {tree(), "Folders"},          {list(), "Files"},
+        {pathBox(), "Folder path"},   {statusBox(), "Selection summary"},
+        {extractButton(), "Extract"}, {preservePaths(), "Preserve internal paths"},
+        {versionButton(), "Version"},
+    };
+    for (const auto& [widget, name] : controls) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr) << name.toStdString();
+        EXPECT_EQ(accessible->text(QAccessible::Name), name);
+    }
+    for (QPushButton* button : {extractButton(), versionButton()}) {
+        EXPECT_FALSE(QAccessible::queryAccessibleInterface(button)
+                         ->text(QAccessible::Description)
+                         .isEmpty());
+    }
 }
 
 TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowCannotBeResized) {
