@@ -14,11 +14,13 @@
 // mismatch.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -209,6 +211,69 @@ void PlainCopy(benchmark::State& state, fs::path path, fs::path work) {
     state.counters["files"] = static_cast<double>(entries.size());
 }
 
+// The console table, then each target against the medians (or single runs) it was given.
+class TargetReporter : public benchmark::ConsoleReporter {
+public:
+    TargetReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (r.run_type == Run::RT_Aggregate && !median) continue;
+            Figure& f = figures_[r.run_name.function_name];
+            if (f.fromMedian && !median) continue;
+            f = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime(), median};
+        }
+    }
+
+    void PrintTargets(const std::vector<std::string>& large, const std::string& reference) {
+        std::printf("\n%-56s %10s %10s  %s\n", "target (wall-clock median; CPU time beside it)",
+                    "wall", "cpu", "");
+        for (const std::string& name : large) {
+            Target("tree/walk/" + name + " <= 250 ms", "tree/walk/" + name, 250);
+            Show("tree/load+walk/" + name + " (with loading)", "tree/load+walk/" + name);
+        }
+        const Figure* linear = Find("tree/linear-scan/" + reference);
+        const Figure* walk = Find("tree/walk/" + reference);
+        if (linear && walk) {
+            const double ratio = linear->real / walk->real;
+            std::printf("%-56s %9.0fx %9.0fx  %s\n",
+                        ("linear scan / folder index, " + reference + " >= 100x").c_str(), ratio,
+                        linear->cpu / walk->cpu, ratio >= 100 ? "met" : "MISSED");
+        }
+        const Figure* tarvix = Find("extract/tarvix");
+        const Figure* copy = Find("extract/plain-copy");
+        if (tarvix && copy) {
+            const double ratio = tarvix->real / copy->real;
+            std::printf("%-56s %9.2fx %9.2fx  %s\n", "extraction / plain copy <= 1.2x", ratio,
+                        tarvix->cpu / copy->cpu, ratio <= 1.2 ? "met" : "MISSED");
+        }
+    }
+
+private:
+    struct Figure {
+        double real = 0;
+        double cpu = 0;
+        bool fromMedian = false;
+    };
+    const Figure* Find(const std::string& name) const {
+        const auto it = figures_.find(name);
+        return it == figures_.end() ? nullptr : &it->second;
+    }
+    void Show(const std::string& label, const std::string& name) const {
+        if (const Figure* f = Find(name))
+            std::printf("%-56s %7.1f ms %7.1f ms\n", label.c_str(), f->real, f->cpu);
+    }
+    void Target(const std::string& label, const std::string& name, double limitMs) const {
+        if (const Figure* f = Find(name))
+            std::printf("%-56s %7.1f ms %7.1f ms  %s\n", label.c_str(), f->real, f->cpu,
+                        f->real <= limitMs ? "met" : "MISSED");
+    }
+
+    std::map<std::string, Figure> figures_;
+};
+
 benchmark::internal::Benchmark* Tune(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->UseRealTime();
     if (g_smoke) b->Iterations(1);
@@ -262,7 +327,10 @@ int main(int argc, char** argv) {
     int restCount = static_cast<int>(rest.size());
     benchmark::Initialize(&restCount, rest.data());
     if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    TargetReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintTargets({large.path.stem().string(), largeMixed.path.stem().string()},
+                          reference.path.stem().string());
     benchmark::Shutdown();
     return g_failed ? 1 : 0;
 }

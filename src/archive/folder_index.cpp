@@ -1,21 +1,23 @@
 #include "archive/folder_index.h"
 
+#include <algorithm>
+#include <array>
 #include <functional>
 
 namespace tarvix {
 namespace {
 
-std::uint32_t Tag(std::uint64_t hash) {
+std::uint32_t PathTag(std::string_view path) {
+    const std::uint64_t hash = std::hash<std::string_view>{}(path);
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-std::uint32_t PathTag(std::string_view path) {
-    return Tag(std::hash<std::string_view>{}(path));
-}
+constexpr std::size_t kAhead = 16;
 
-std::uint32_t ChildTag(NodeId parent, std::string_view name) {
-    return Tag(std::hash<std::string_view>{}(name) ^
-               (std::uint64_t{parent} * 0x9E3779B97F4A7C15ull));
+void Prefetch([[maybe_unused]] const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#endif
 }
 
 }  // namespace
@@ -32,57 +34,97 @@ void FolderIndex::BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryT
     lastNode_ = kRoot;
     std::vector<NodeId> folderOfEntry;
     folderOfEntry.reserve(count);
+
+    // Looking up a folder path mostly waits for memory. So the walk reads the entries kAhead
+    // ahead of the one it works on, hashes their folder paths and asks for their slots early,
+    // and, halfway, for the path bytes a matching slot points to.
+    struct Ahead {
+        std::string_view folder;
+        std::uint32_t tag = 0;
+    };
+    std::array<Ahead, kAhead> ring;
+    std::size_t aheadPos = 0;
+    EntryIndex aheadIndex = 0;
+    const auto readAhead = [&] {
+        if (aheadPos >= dirBlock.size()) return;
+        const std::uint8_t* entry = dirBlock.data() + aheadPos;
+        Ahead& next = ring[aheadIndex % kAhead];
+        const Ahead& previous = ring[(aheadIndex + kAhead - 1) % kAhead];
+        next.folder = SplitFolderAndFile(EntryName(entry)).folder;
+        if (aheadIndex > 0 && next.folder == previous.folder) {
+            next.tag = previous.tag;
+        } else {
+            next.tag = PathTag(next.folder);
+            if (!pathSlots_.empty()) Prefetch(&pathSlots_[next.tag & (pathSlots_.size() - 1)]);
+        }
+        aheadPos += static_cast<std::size_t>(EntryStride(entry));
+        ++aheadIndex;
+    };
+    for (std::size_t n = 0; n < kAhead; ++n) readAhead();
+
     EntryIndex i = 0;
     for (std::size_t pos = 0; pos < dirBlock.size(); ++i) {
         const std::uint8_t* entry = dirBlock.data() + pos;
         table.set(i, entry);
-        folderOfEntry.push_back(nodeForFolder(SplitFolderAndFile(EntryName(entry)).folder, i));
+        if (i + kAhead / 2 < aheadIndex && !pathSlots_.empty()) {
+            const Ahead& half = ring[(i + kAhead / 2) % kAhead];
+            const PathSlot& slot = pathSlots_[half.tag & (pathSlots_.size() - 1)];
+            if (slot.tag == half.tag) Prefetch(pathText_.data() + slot.path.offset);
+        }
+        const Ahead current = ring[i % kAhead];
+        readAhead();
+        folderOfEntry.push_back(nodeForFolder(current.folder, current.tag, i));
         pos += static_cast<std::size_t>(EntryStride(entry));
     }
     table.set(i, nullptr);
-    nodeByPath_.release();
-    std::string().swap(pathText_);
     layOutChildren();
     groupFilesByFolder(folderOfEntry);
 }
 
 // Consecutive entries mostly share their folder, so most entries cost one comparison with the
-// previous entry's folder; any other folder path met before costs one lookup, and only a new
-// one is inserted component by component.
-NodeId FolderIndex::nodeForFolder(std::string_view folder, EntryIndex index) {
+// previous entry's folder, and any other entry one lookup of its folder path.
+NodeId FolderIndex::nodeForFolder(std::string_view folder, std::uint32_t tag, EntryIndex index) {
     if (lastNode_ != kRoot && folder == lastFolder_) return lastNode_;
-    const std::uint32_t tag = PathTag(folder);
-    NodeId node = nodeByPath_.find(tag, [&](const PathSlot& slot) {
-        return std::string_view(pathText_).substr(slot.offset, slot.size) == folder;
-    });
-    if (node == kRoot) {
-        node = InsertFolderPath(folder, index);
-        nodeByPath_.insert({tag, node, static_cast<std::uint32_t>(pathText_.size()),
-                            static_cast<std::uint32_t>(folder.size())});
-        pathText_ += folder;
-    }
+    NodeId node = findPath(folder, tag);
+    if (node == kRoot) node = InsertFolderPath(folder, index);
     lastFolder_ = folder;
     lastNode_ = node;
     return node;
 }
 
+// A node exists exactly when its path is in the table, and so do all its ancestors: the
+// deepest existing node is found by shortening the path from the right, and the components
+// after it are created in order, without looking any of them up.
 NodeId FolderIndex::InsertFolderPath(std::string_view path, EntryIndex index) {
-    NodeId current = kRoot;
+    NodeId parent = kRoot;
+    std::size_t start = 0;  // where the first component to create begins
+    for (std::string_view prefix = path;;) {
+        if (const NodeId found = findPath(prefix, PathTag(prefix)); found != kRoot) {
+            if (prefix.size() == path.size()) return found;
+            parent = found;
+            start = prefix.size() + 1;
+            break;
+        }
+        const auto slash = prefix.rfind('\\');
+        if (slash == std::string_view::npos) break;
+        prefix = prefix.substr(0, slash);
+    }
+    // The new nodes' paths are all prefixes of this one copy, so the copies of all paths
+    // together are never longer than the entry list.
+    const auto base = static_cast<std::uint32_t>(pathText_.size());
+    pathText_ += path;
     for (;;) {
-        const auto slash = path.find('\\');
-        current = findOrCreateChild(current, path.substr(0, slash), index);
-        if (slash == std::string_view::npos) return current;
-        path.remove_prefix(slash + 1);
+        const auto slash = path.find('\\', start);
+        const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
+        parent = createChild(parent, path.substr(start, end - start),
+                             {base, static_cast<std::uint32_t>(end)}, index);
+        if (slash == std::string_view::npos) return parent;
+        start = slash + 1;
     }
 }
 
-NodeId FolderIndex::findOrCreateChild(NodeId parent, std::string_view name, EntryIndex index) {
-    const std::uint32_t tag = ChildTag(parent, name);
-    const NodeId found = childByName_.find(tag, [&](const ChildSlot& slot) {
-        return nodes_[slot.node].parent == parent && nodes_[slot.node].name == name;
-    });
-    if (found != kRoot) return found;
-
+NodeId FolderIndex::createChild(NodeId parent, std::string_view name, PathText path,
+                                EntryIndex index) {
     const auto id = static_cast<NodeId>(nodes_.size());
     const std::uint32_t depth = nodes_[parent].depth + 1;
     FolderNode node;
@@ -93,8 +135,39 @@ NodeId FolderIndex::findOrCreateChild(NodeId parent, std::string_view name, Entr
     nodes_.push_back(node);
     if (levelNodeTables_.size() < depth) levelNodeTables_.resize(depth);
     levelNodeTables_[depth - 1].push_back(id);
-    childByName_.insert({tag, id});
+    addPath(path, id);
     return id;
+}
+
+NodeId FolderIndex::findPath(std::string_view path, std::uint32_t tag) const {
+    if (pathSlots_.empty()) return kRoot;
+    const std::size_t mask = pathSlots_.size() - 1;
+    for (std::size_t i = tag & mask;; i = (i + 1) & mask) {
+        const PathSlot& slot = pathSlots_[i];
+        if (slot.node == kRoot) return kRoot;
+        if (slot.tag == tag &&
+            std::string_view(pathText_).substr(slot.path.offset, slot.path.size) == path)
+            return slot.node;
+    }
+}
+
+void FolderIndex::addPath(PathText path, NodeId node) {
+    if (2 * nodes_.size() > pathSlots_.size()) {  // every node but the root has a slot
+        std::vector<PathSlot> old(std::max<std::size_t>(64, 2 * pathSlots_.size()));
+        old.swap(pathSlots_);
+        for (const PathSlot& slot : old) {
+            if (slot.node != kRoot) placeSlot(slot);
+        }
+    }
+    const std::string_view text = std::string_view(pathText_).substr(path.offset, path.size);
+    placeSlot({PathTag(text), node, path});
+}
+
+void FolderIndex::placeSlot(const PathSlot& slot) {
+    const std::size_t mask = pathSlots_.size() - 1;
+    std::size_t i = slot.tag & mask;
+    while (pathSlots_[i].node != kRoot) i = (i + 1) & mask;
+    pathSlots_[i] = slot;
 }
 
 // Every node's children as one run of childIds_, in creation order: nodes are numbered in

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -60,72 +59,32 @@ public:
     const std::vector<std::vector<NodeId>>& levelNodeTables() const { return levelNodeTables_; }
 
 private:
-    // Open addressing with linear probing over node ids; node 0 (the root, never a key's
-    // value) marks a free slot. Each slot keeps 32 bits of its key's hash, so a probe looks at
-    // a key only when those agree, and whatever else its comparison needs.
-    template <typename Slot>
-    class NodeTable {
-    public:
-        template <typename Matches>
-        NodeId find(std::uint32_t tag, Matches matches) const {
-            if (slots_.empty()) return kRoot;
-            for (std::size_t i = tag & mask();; i = (i + 1) & mask()) {
-                const Slot& slot = slots_[i];
-                if (slot.node == kRoot) return kRoot;
-                if (slot.tag == tag && matches(slot)) return slot.node;
-            }
-        }
-        void insert(const Slot& slot) {
-            if (2 * (used_ + 1) > slots_.size()) {
-                std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()), Slot{});
-                old.swap(slots_);
-                for (const Slot& s : old) {
-                    if (s.node != kRoot) place(s);
-                }
-            }
-            place(slot);
-            ++used_;
-        }
-        void release() {
-            std::vector<Slot>().swap(slots_);
-            used_ = 0;
-        }
-
-    private:
-        std::size_t mask() const { return slots_.size() - 1; }
-        void place(const Slot& slot) {
-            std::size_t i = slot.tag & mask();
-            while (slots_[i].node != kRoot) i = (i + 1) & mask();
-            slots_[i] = slot;
-        }
-
-        std::vector<Slot> slots_;
-        std::size_t used_ = 0;
-    };
-    struct ChildSlot {
-        std::uint32_t tag = 0;
-        NodeId node = kRoot;
-    };
-    // The path's bytes are kept in pathText_, together, so that comparing with them stays
-    // within a few MiB.
-    struct PathSlot {
-        std::uint32_t tag = 0;
-        NodeId node = kRoot;
+    // Every node by its full path: open addressing with linear probing, node 0 (the root,
+    // never stored) marking a free slot. A slot keeps 32 bits of the path's hash and where the
+    // path's bytes lie in pathText_, a packed copy of all paths, so a probe compares bytes
+    // only when the hash bits agree and then within a few MiB rather than the whole entry list.
+    struct PathText {
         std::uint32_t offset = 0;
         std::uint32_t size = 0;
     };
+    struct PathSlot {
+        std::uint32_t tag = 0;
+        NodeId node = kRoot;
+        PathText path;
+    };
 
-    NodeId findOrCreateChild(NodeId parent, std::string_view name, EntryIndex index);
-    NodeId nodeForFolder(std::string_view folder, EntryIndex index);
+    NodeId findPath(std::string_view path, std::uint32_t tag) const;
+    void addPath(PathText path, NodeId node);
+    void placeSlot(const PathSlot& slot);
+    NodeId createChild(NodeId parent, std::string_view name, PathText path, EntryIndex index);
+    NodeId nodeForFolder(std::string_view folder, std::uint32_t tag, EntryIndex index);
     void layOutChildren();
     void groupFilesByFolder(const std::vector<NodeId>& folderOfEntry);
 
     std::vector<FolderNode> nodes_;
     std::vector<NodeId> childIds_;  // every node's children, one run per parent
     std::vector<std::vector<NodeId>> levelNodeTables_;
-    NodeTable<ChildSlot> childByName_;  // key: parent and name
-    // Used during the walk only: the folder paths met so far.
-    NodeTable<PathSlot> nodeByPath_;
+    std::vector<PathSlot> pathSlots_;
     std::string pathText_;
     std::string_view lastFolder_;  // the previous entry's folder path and its node
     NodeId lastNode_ = kRoot;
