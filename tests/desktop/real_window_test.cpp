@@ -215,8 +215,11 @@ protected:
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert(QStringLiteral("DISPLAY"), display_.name());
         env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // Qt's own dialogs at scale 1, whatever desktop the test is started from: a desktop's
+        // platform theme would bring its native file dialogs.
         for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "WAYLAND_DISPLAY",
-                                 "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE"}) {
+                                 "QT_QPA_PLATFORMTHEME", "QT_STYLE_OVERRIDE", "XDG_CURRENT_DESKTOP",
+                                 "DESKTOP_SESSION", "KDE_FULL_SESSION"}) {
             env_.remove(QString::fromLatin1(name));
         }
         // The file dialog remembers its state under the home folder: keep it in ours.
