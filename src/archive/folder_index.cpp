@@ -2,14 +2,59 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
+#include <cstring>
 
 namespace tarvix {
 namespace {
 
+// The hash of a byte string, fed in pieces: eight bytes at a time, the rest kept for later.
+// It depends on the bytes only, not on how they were split, so feeding a path component by
+// component gives the hash of every prefix along the way and the same hash at the end as
+// feeding it whole: all prefixes of a path cost one pass over it, however deep it is.
+class PathHasher {
+public:
+    void add(std::string_view bytes) {
+        length_ += bytes.size();
+        std::size_t i = 0;
+        for (; pendingBytes_ != 0 && i < bytes.size(); ++i) addByte(bytes[i]);
+        for (; bytes.size() - i >= 8; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            mixWord(word);
+        }
+        for (; i < bytes.size(); ++i) addByte(bytes[i]);
+    }
+    std::uint32_t tag() const {
+        std::uint64_t h = (state_ ^ pending_ ^ (std::uint64_t{length_} << 56)) * kMultiplier;
+        h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+        return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+
+private:
+    static constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    void mixWord(std::uint64_t word) {
+        state_ = (state_ ^ (word * 0xFF51AFD7ED558CCDull)) * kMultiplier;
+        state_ = (state_ << 31) | (state_ >> 33);
+    }
+    void addByte(char c) {
+        pending_ |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * pendingBytes_);
+        if (++pendingBytes_ == 8) {
+            mixWord(pending_);
+            pending_ = 0;
+            pendingBytes_ = 0;
+        }
+    }
+
+    std::uint64_t state_ = 0x243F6A8885A308D3ull;
+    std::uint64_t pending_ = 0;
+    unsigned pendingBytes_ = 0;
+    std::size_t length_ = 0;
+};
+
 std::uint32_t PathTag(std::string_view path) {
-    const std::uint64_t hash = std::hash<std::string_view>{}(path);
-    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+    PathHasher hasher;
+    hasher.add(path);
+    return hasher.tag();
 }
 
 constexpr std::size_t kAhead = 16;
@@ -93,37 +138,44 @@ NodeId FolderIndex::nodeForFolder(std::string_view folder, std::uint32_t tag, En
 }
 
 // A node exists exactly when its path is in the table, and so do all its ancestors: the
-// deepest existing node is found by shortening the path from the right, and the components
-// after it are created in order, without looking any of them up.
+// deepest existing node is the longest prefix found, tried from the whole path down, and the
+// components after it are created in order without looking any of them up.
 NodeId FolderIndex::InsertFolderPath(std::string_view path, EntryIndex index) {
-    NodeId parent = kRoot;
-    std::size_t start = 0;  // where the first component to create begins
-    for (std::string_view prefix = path;;) {
-        if (const NodeId found = findPath(prefix, PathTag(prefix)); found != kRoot) {
-            if (prefix.size() == path.size()) return found;
-            parent = found;
-            start = prefix.size() + 1;
-            break;
-        }
-        const auto slash = prefix.rfind('\\');
+    std::vector<Prefix>& prefixes = prefixScratch_;
+    prefixes.clear();
+    PathHasher hasher;
+    for (std::size_t begin = 0;;) {
+        const auto slash = path.find('\\', begin);
+        const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
+        hasher.add(path.substr(begin, end - begin));
+        prefixes.push_back({begin, end, hasher.tag()});
         if (slash == std::string_view::npos) break;
-        prefix = prefix.substr(0, slash);
+        hasher.add(path.substr(slash, 1));
+        begin = slash + 1;
+    }
+    NodeId parent = kRoot;
+    std::size_t first = 0;  // the first prefix to create
+    for (std::size_t j = prefixes.size(); j-- > 0;) {
+        const NodeId found = findPath(path.substr(0, prefixes[j].end), prefixes[j].tag);
+        if (found == kRoot) continue;
+        if (j + 1 == prefixes.size()) return found;
+        parent = found;
+        first = j + 1;
+        break;
     }
     // The new nodes' paths are all prefixes of this one copy, so the copies of all paths
     // together are never longer than the entry list.
     const auto base = static_cast<std::uint32_t>(pathText_.size());
     pathText_ += path;
-    for (;;) {
-        const auto slash = path.find('\\', start);
-        const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
-        parent = createChild(parent, path.substr(start, end - start),
-                             {base, static_cast<std::uint32_t>(end)}, index);
-        if (slash == std::string_view::npos) return parent;
-        start = slash + 1;
+    for (std::size_t j = first; j < prefixes.size(); ++j) {
+        const Prefix& p = prefixes[j];
+        parent = createChild(parent, path.substr(p.begin, p.end - p.begin),
+                             {p.tag, kRoot, {base, static_cast<std::uint32_t>(p.end)}}, index);
     }
+    return parent;
 }
 
-NodeId FolderIndex::createChild(NodeId parent, std::string_view name, PathText path,
+NodeId FolderIndex::createChild(NodeId parent, std::string_view name, PathSlot slot,
                                 EntryIndex index) {
     const auto id = static_cast<NodeId>(nodes_.size());
     const std::uint32_t depth = nodes_[parent].depth + 1;
@@ -135,7 +187,8 @@ NodeId FolderIndex::createChild(NodeId parent, std::string_view name, PathText p
     nodes_.push_back(node);
     if (levelNodeTables_.size() < depth) levelNodeTables_.resize(depth);
     levelNodeTables_[depth - 1].push_back(id);
-    addPath(path, id);
+    slot.node = id;
+    addPath(slot);
     return id;
 }
 
@@ -151,16 +204,15 @@ NodeId FolderIndex::findPath(std::string_view path, std::uint32_t tag) const {
     }
 }
 
-void FolderIndex::addPath(PathText path, NodeId node) {
+void FolderIndex::addPath(const PathSlot& slot) {
     if (2 * nodes_.size() > pathSlots_.size()) {  // every node but the root has a slot
         std::vector<PathSlot> old(std::max<std::size_t>(64, 2 * pathSlots_.size()));
         old.swap(pathSlots_);
-        for (const PathSlot& slot : old) {
-            if (slot.node != kRoot) placeSlot(slot);
+        for (const PathSlot& s : old) {
+            if (s.node != kRoot) placeSlot(s);
         }
     }
-    const std::string_view text = std::string_view(pathText_).substr(path.offset, path.size);
-    placeSlot({PathTag(text), node, path});
+    placeSlot(slot);
 }
 
 void FolderIndex::placeSlot(const PathSlot& slot) {

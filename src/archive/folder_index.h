@@ -74,9 +74,17 @@ private:
     };
 
     NodeId findPath(std::string_view path, std::uint32_t tag) const;
-    void addPath(PathText path, NodeId node);
+    // A prefix of a path being inserted: one component, [begin, end), and the tag of the path
+    // up to its end.
+    struct Prefix {
+        std::size_t begin;
+        std::size_t end;
+        std::uint32_t tag;
+    };
+
+    void addPath(const PathSlot& slot);
     void placeSlot(const PathSlot& slot);
-    NodeId createChild(NodeId parent, std::string_view name, PathText path, EntryIndex index);
+    NodeId createChild(NodeId parent, std::string_view name, PathSlot slot, EntryIndex index);
     NodeId nodeForFolder(std::string_view folder, std::uint32_t tag, EntryIndex index);
     void layOutChildren();
     void groupFilesByFolder(const std::vector<NodeId>& folderOfEntry);
@@ -86,6 +94,7 @@ private:
     std::vector<std::vector<NodeId>> levelNodeTables_;
     std::vector<PathSlot> pathSlots_;
     std::string pathText_;
+    std::vector<Prefix> prefixScratch_;
     std::string_view lastFolder_;  // the previous entry's folder path and its node
     NodeId lastNode_ = kRoot;
     std::vector<std::uint32_t> filesBegin_;  // per node, into files_; one extra at the end
