@@ -86,6 +86,7 @@ void FolderIndex::BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryT
     struct Ahead {
         std::string_view folder;
         std::uint32_t tag = 0;
+        bool sameAsPrevious = false;  // the previous entry's folder: its node is lastNode_
     };
     std::array<Ahead, kAhead> ring;
     std::size_t aheadPos = 0;
@@ -96,7 +97,8 @@ void FolderIndex::BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryT
         Ahead& next = ring[aheadIndex % kAhead];
         const Ahead& previous = ring[(aheadIndex + kAhead - 1) % kAhead];
         next.folder = SplitFolderAndFile(EntryName(entry)).folder;
-        if (aheadIndex > 0 && next.folder == previous.folder) {
+        next.sameAsPrevious = aheadIndex > 0 && next.folder == previous.folder;
+        if (next.sameAsPrevious) {
             next.tag = previous.tag;
         } else {
             next.tag = PathTag(next.folder);
@@ -111,14 +113,15 @@ void FolderIndex::BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryT
     for (std::size_t pos = 0; pos < dirBlock.size(); ++i) {
         const std::uint8_t* entry = dirBlock.data() + pos;
         table.set(i, entry);
-        if (i + kAhead / 2 < aheadIndex && !pathSlots_.empty()) {
-            const Ahead& half = ring[(i + kAhead / 2) % kAhead];
+        if (const Ahead& half = ring[(i + kAhead / 2) % kAhead];
+            i + kAhead / 2 < aheadIndex && !half.sameAsPrevious && !pathSlots_.empty()) {
             const PathSlot& slot = pathSlots_[half.tag & (pathSlots_.size() - 1)];
             if (slot.tag == half.tag) Prefetch(pathText_.data() + slot.path.offset);
         }
         const Ahead current = ring[i % kAhead];
         readAhead();
-        folderOfEntry.push_back(nodeForFolder(current.folder, current.tag, i));
+        folderOfEntry.push_back(
+            current.sameAsPrevious ? lastNode_ : nodeForFolder(current.folder, current.tag, i));
         pos += static_cast<std::size_t>(EntryStride(entry));
     }
     table.set(i, nullptr);
