@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
 # Builds TARVIX and its tests into build/ (installing missing Debian packages first) and runs
-# every test. Exits non-zero when any test fails.
+# every test, then builds and runs them all again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (preset "asan", build-asan/). Exits non-zero when any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh" "$root/build" -DTARVIX_BUILD_TESTS=ON
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$root/build" --output-on-failure --parallel 2
+
+# The sanitizer run: the preset sets QT_QPA_PLATFORM, ASAN_OPTIONS, UBSAN_OPTIONS (halt on the
+# first error) and the leak suppressions of tests/lsan.supp.
+(cd "$root" && cmake --preset asan >/dev/null &&
+    cmake --build --preset asan --parallel "$(nproc 2>/dev/null || echo 2)" &&
+    ctest --preset asan)
