@@ -9,8 +9,9 @@
 //
 //   tarvix_bench_window [--work=DIR] [--runs=N] [--smoke]
 //
-// --smoke runs each figure once on small archives and checks the summary texts; it exits
-// non-zero on a mismatch.
+// --smoke runs each figure once on small archives. Every run checks its results (the summary
+// texts, the list's column width against shaping every name, every file extracted) and the
+// program exits non-zero on a mismatch, never on time.
 
 #include <spawn.h>
 #include <sys/resource.h>
