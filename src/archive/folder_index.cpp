@@ -260,11 +260,14 @@ std::span<const EntryIndex> FolderIndex::filesOf(NodeId id) const {
                                                        filesBegin_[id + 1] - filesBegin_[id]);
 }
 
+// Collected upwards, written downwards: linear in the path's length however deep it is.
 std::string FolderIndex::pathOf(NodeId id) const {
+    std::vector<NodeId> chain;
+    for (NodeId n = id; n != kRoot; n = nodes_[n].parent) chain.push_back(n);
     std::string path;
-    for (NodeId n = id; n != kRoot; n = nodes_[n].parent) {
-        path.insert(0, nodes_[n].name);
-        if (nodes_[n].parent != kRoot) path.insert(0, 1, '\\');
+    for (auto n = chain.rbegin(); n != chain.rend(); ++n) {
+        if (n != chain.rbegin()) path.push_back('\\');
+        path.append(nodes_[*n].name);
     }
     return path;
 }

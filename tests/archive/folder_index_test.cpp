@@ -115,8 +115,10 @@ TEST_F(FolderIndexTest, LevelTablesRecordNodesPerDepthInCreationOrder) {
 
 TEST_F(FolderIndexTest, EntryTableGrowsPast25000WithANullAfterTheLastEntry) {
     std::vector<std::string> names;
-    for (int i = 0; i < 30000; ++i)
-        names.push_back("D" + std::to_string(i % 7) + "\\F" + std::to_string(i));
+    for (int i = 0; i < 30000; ++i) {
+        names.push_back(
+            std::string("D").append(std::to_string(i % 7)).append("\\F").append(std::to_string(i)));
+    }
     Build(names);
     EXPECT_GE(table.slotCount(), 30001u);
     EXPECT_NE(table[29999], nullptr);
