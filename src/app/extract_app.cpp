@@ -1,5 +1,7 @@
 #include "app/extract_app.h"
 
+#include <QSettings>
+
 #include "ui/extract_dlg.h"
 #include "ui/qt_user_dialogs.h"
 
@@ -9,6 +11,11 @@ CExtractApp::CExtractApp(int& argc, char** argv) : app_(argc, argv) {
     QApplication::setApplicationVersion(QStringLiteral(TARVIX_VERSION));
     // Lets the desktop match the window to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.tarvix"));
+    // The program keeps nothing between runs, but Qt's file dialogs remember their folders in
+    // the user's settings. They remember into a folder that goes away with the run instead.
+    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, settingsDir_.path());
+    }
 }
 
 int CExtractApp::InitInstance() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 namespace tarvix {
 
@@ -14,6 +15,7 @@ public:
 
 private:
     QApplication app_;
+    QTemporaryDir settingsDir_;
 };
 
 }  // namespace tarvix

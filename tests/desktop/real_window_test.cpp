@@ -401,6 +401,10 @@ TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
     EXPECT_LE(clock.elapsed(), kExitTimeoutMs);
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << programOutput();
     EXPECT_EQ(app_.exitCode(), 0) << programOutput();
+    // Nothing is kept for the next run, not even the file dialogs' last folders.
+    EXPECT_TRUE(QDir(home_.filePath(QStringLiteral("config")))
+                    .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
+        << "the program left settings behind";
     std::printf("screenshot: %s\n", qPrintable(picture));
 }
 
