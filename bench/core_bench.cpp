@@ -140,11 +140,18 @@ void FillModel(benchmark::State& state, fs::path path, std::string folderPath) {
     state.counters["rows"] = static_cast<double>(files.size());
 }
 
-std::vector<EntryIndex> AllEntries(const DatArchive& archive) {
-    std::vector<EntryIndex> all(archive.entryCount());
-    for (EntryIndex i = 0; i < all.size(); ++i) all[i] = i;
-    return all;
-}
+// An archive opened and indexed, with every one of its entries to extract.
+struct Indexed {
+    std::unique_ptr<DatArchive> archive;
+    EntryTable table;
+    FolderIndex folders;
+    std::vector<EntryIndex> entries;
+
+    explicit Indexed(const fs::path& path) : archive(Load(path)), entries(archive->entryCount()) {
+        folders.BuildFolderTree(archive->dirBlock(), table);
+        for (EntryIndex i = 0; i < entries.size(); ++i) entries[i] = i;
+    }
+};
 
 fs::path FreshFolder(const fs::path& work, const char* name) {
     const fs::path dir = work / name;
@@ -161,16 +168,15 @@ void Settle(const fs::path& dest) {
 }
 
 void Extract(benchmark::State& state, fs::path path, fs::path work) {
-    const auto archive = Load(path);
-    EntryTable table;
-    FolderIndex folders;
-    folders.BuildFolderTree(archive->dirBlock(), table);
-    const std::vector<EntryIndex> entries = AllEntries(*archive);
+    Indexed indexed(path);
+    DatArchive& archive = *indexed.archive;
+    const EntryTable& table = indexed.table;
+    const std::vector<EntryIndex>& entries = indexed.entries;
     for (auto _ : state) {
         state.PauseTiming();
         const fs::path dest = FreshFolder(work, "out-tarvix");
         state.ResumeTiming();
-        const BatchReport report = ExtractBatch(*archive, table, entries, {dest, std::nullopt});
+        const BatchReport report = ExtractBatch(archive, table, entries, {dest, std::nullopt});
         state.PauseTiming();
         if (report.written != entries.size())
             Fail("extraction wrote " + std::to_string(report.written));
@@ -182,11 +188,9 @@ void Extract(benchmark::State& state, fs::path path, fs::path work) {
 
 // What any program must do at the least: read each byte range once and write it to a new file.
 void PlainCopy(benchmark::State& state, fs::path path, fs::path work) {
-    const auto archive = Load(path);
-    EntryTable table;
-    FolderIndex folders;
-    folders.BuildFolderTree(archive->dirBlock(), table);
-    const std::vector<EntryIndex> entries = AllEntries(*archive);
+    Indexed indexed(path);
+    const EntryTable& table = indexed.table;
+    const std::vector<EntryIndex>& entries = indexed.entries;
     std::vector<char> buffer(64 * 1024);
     for (auto _ : state) {
         state.PauseTiming();

@@ -12,6 +12,13 @@
 namespace tarvix {
 namespace {
 
+// Every message box of the program: OK only, no icon, the application's name as caption.
+void ShowMessageBox(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+                    owner);
+    box.exec();
+}
+
 // Runs the dialog until the user cancels or picks a name in a folder that exists; a typed
 // name in a missing folder is answered with a message and the dialog again.
 std::optional<std::filesystem::path> RunFileDialog(QFileDialog& dialog) {
@@ -20,11 +27,8 @@ std::optional<std::filesystem::path> RunFileDialog(QFileDialog& dialog) {
         const QString chosen = dialog.selectedFiles().constFirst();
         const QDir folder = QFileInfo(chosen).absoluteDir();
         if (folder.exists()) return ToFsPath(chosen);
-        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                        QObject::tr("The folder %1 does not exist.")
-                            .arg(QDir::toNativeSeparators(folder.absolutePath())),
-                        QMessageBox::Ok, &dialog);
-        box.exec();
+        ShowMessageBox(&dialog, QObject::tr("The folder %1 does not exist.")
+                                    .arg(QDir::toNativeSeparators(folder.absolutePath())));
     }
 }
 
@@ -56,9 +60,7 @@ std::optional<std::filesystem::path> QtUserDialogs::choosePathToSave(
 }
 
 void QtUserDialogs::showMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Ok, owner_);
-    box.exec();
+    ShowMessageBox(owner_, QString::fromStdString(text));
 }
 
 }  // namespace tarvix
