@@ -1,5 +1,7 @@
 // The parts of TARVIX that need no window, measured with Google Benchmark:
 //   tree/load+walk      open and check the archive, read the entry list, build the folder index
+//   tree/load+walk/flood-*  the same for 80,000 one-file folders named against the former
+//                       path hash, and their random-named twin (fixed hash key)
 //   tree/load           open and check the archive and read the entry list, nothing more
 //   tree/walk           the folder index alone, on an entry list already in memory
 //   tree/linear-scan    the same tree built by scanning every node of a depth (yardstick)
@@ -28,6 +30,7 @@
 #include "archive/dat_archive.h"
 #include "archive/folder_index.h"
 #include "extract/batch_extraction.h"
+#include "hash_flood.h"
 #include "linear_scan_tree.h"
 #include "synthetic_dat.h"
 #include "ui/file_list_model.h"
@@ -61,7 +64,22 @@ void LoadAndWalk(benchmark::State& state, fs::path path) {
         archive.load(path);
         EntryTable table;
         auto folders = std::make_unique<FolderIndex>();
-        folders->BuildFolderTree(archive.dirBlock(), table);
+        folders->BuildFolderTree(archive, table);
+        benchmark::DoNotOptimize(folders->nodeCount());
+        state.PauseTiming();
+        folders.reset();
+        state.ResumeTiming();
+    }
+}
+
+// With the hash key fixed, so that every run sees the same table.
+void LoadAndWalkFixedKey(benchmark::State& state, fs::path path) {
+    for (auto _ : state) {
+        DatArchive archive;
+        archive.load(path);
+        EntryTable table;
+        auto folders = std::make_unique<FolderIndex>(HashKey{0x0123456789ABCDEFull, 42});
+        folders->BuildFolderTree(archive, table);
         benchmark::DoNotOptimize(folders->nodeCount());
         state.PauseTiming();
         folders.reset();
@@ -82,7 +100,7 @@ void Walk(benchmark::State& state, fs::path path) {
     for (auto _ : state) {
         EntryTable table;
         auto folders = std::make_unique<FolderIndex>();
-        folders->BuildFolderTree(archive->dirBlock(), table);
+        folders->BuildFolderTree(*archive, table);
         benchmark::DoNotOptimize(folders->nodeCount());
         state.PauseTiming();
         folders.reset();
@@ -116,7 +134,7 @@ void LinearScan(benchmark::State& state, fs::path path) {
         if (g_smoke) {
             EntryTable t2;
             FolderIndex folders;
-            folders.BuildFolderTree(archive->dirBlock(), t2);
+            folders.BuildFolderTree(*archive, t2);
             CheckSameTree(tree, folders);
         }
     }
@@ -126,7 +144,7 @@ void FillModel(benchmark::State& state, fs::path path, std::string folderPath) {
     const auto archive = Load(path);
     EntryTable table;
     FolderIndex folders;
-    folders.BuildFolderTree(archive->dirBlock(), table);
+    folders.BuildFolderTree(*archive, table);
     NodeId big = FolderIndex::kRoot;
     for (NodeId id : folders.node(FolderIndex::kRoot).children) {
         if (folders.node(id).name == folderPath) big = id;
@@ -148,7 +166,7 @@ struct Indexed {
     std::vector<EntryIndex> entries;
 
     explicit Indexed(const fs::path& path) : archive(Load(path)), entries(archive->entryCount()) {
-        folders.BuildFolderTree(archive->dirBlock(), table);
+        folders.BuildFolderTree(*archive, table);
         for (EntryIndex i = 0; i < entries.size(); ++i) entries[i] = i;
     }
 };
@@ -253,6 +271,13 @@ public:
                         ("linear scan / folder index, " + reference + " >= 100x").c_str(), ratio,
                         linear->cpu / walk->cpu, ratio >= 100 ? "met" : "MISSED");
         }
+        const Figure* crafted = Find("tree/load+walk/flood-crafted");
+        const Figure* random = Find("tree/load+walk/flood-random");
+        if (crafted && random) {
+            const double ratio = crafted->real / random->real;
+            std::printf("%-56s %9.2fx %9.2fx  %s\n", "flood: crafted / random names <= 2x", ratio,
+                        crafted->cpu / random->cpu, ratio <= 2 ? "met" : "MISSED");
+        }
         const Figure* tarvix = Find("extract/tarvix");
         const Figure* copy = Find("extract/plain-copy");
         if (tarvix && copy) {
@@ -315,14 +340,17 @@ int main(int argc, char** argv) {
     const GeneratedArchive reference = EnsureArchive(ReferenceShape(scale), work);
     const GeneratedArchive extraction = EnsureArchive(ExtractionShape(scale), work);
 
+    const FloodArchives flood = EnsureFloodArchives(80000 / scale, work);
+
     if (g_smoke) {
+        if (!AllCollideUnderFormerHash(flood.crafted)) Fail("the crafted archive does not flood");
         for (const auto* a : {&realistic, &realisticMixed, &large, &largeMixed}) {
             const auto archive = Load(a->path);
             EntryTable t1, t2;
             LinearScanTree reference;
             reference.BuildFolderTree(archive->dirBlock(), t1);
             FolderIndex folders;
-            folders.BuildFolderTree(archive->dirBlock(), t2);
+            folders.BuildFolderTree(*archive, t2);
             CheckSameTree(reference, folders);
         }
     }
@@ -333,6 +361,10 @@ int main(int argc, char** argv) {
         Tune(benchmark::RegisterBenchmark(("tree/load/" + name).c_str(), LoadOnly, a->path));
         Tune(benchmark::RegisterBenchmark(("tree/walk/" + name).c_str(), Walk, a->path));
     }
+    Tune(benchmark::RegisterBenchmark("tree/load+walk/flood-crafted", LoadAndWalkFixedKey,
+                                      flood.crafted));
+    Tune(benchmark::RegisterBenchmark("tree/load+walk/flood-random", LoadAndWalkFixedKey,
+                                      flood.random));
     const std::string refName = reference.path.stem().string();
     Tune(benchmark::RegisterBenchmark(("tree/walk/" + refName).c_str(), Walk, reference.path));
     Tune(benchmark::RegisterBenchmark(("tree/linear-scan/" + refName).c_str(), LinearScan,

@@ -184,7 +184,7 @@ int ChildExtract(const fs::path& archivePath, const fs::path& dest) {
     if (!archive.load(archivePath).ok) return 1;
     EntryTable table;
     FolderIndex folders;
-    folders.BuildFolderTree(archive.dirBlock(), table);
+    folders.BuildFolderTree(archive, table);
     std::vector<EntryIndex> entries(archive.entryCount());
     for (EntryIndex i = 0; i < entries.size(); ++i) entries[i] = i;
     fs::remove_all(dest);

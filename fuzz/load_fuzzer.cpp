@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     EntryTable table;
     FolderIndex folders;
-    folders.BuildFolderTree(archive.dirBlock(), table);
+    folders.BuildFolderTree(archive, table);
 
     const std::size_t count = archive.entryCount();
     const std::uint8_t* begin = archive.dirBlock().data();

@@ -3,16 +3,29 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <random>
 
 namespace tarvix {
 namespace {
 
-// The hash of a byte string, fed in pieces: eight bytes at a time, the rest kept for later.
+// SipHash-1-3 of a byte string, fed in pieces: eight bytes at a time, the rest kept for later.
 // It depends on the bytes only, not on how they were split, so feeding a path component by
 // component gives the hash of every prefix along the way and the same hash at the end as
 // feeding it whole: all prefixes of a path cost one pass over it, however deep it is.
+//
+// The key is drawn afresh for every index. Folder names come from the archive, so with a hash
+// anyone can compute, a crafted archive could give any number of paths one hash and turn every
+// lookup into a walk along one probe chain (80,000 such folders stalled loading for 22 s).
+// SipHash is made for keyed hash tables; the 1-3 variant costs the large archive's walk a few
+// per cent over the unkeyed mix it replaced (docs/performance.md).
 class PathHasher {
 public:
+    explicit PathHasher(const HashKey& key)
+        : v0_(key.k0 ^ 0x736F6D6570736575ull),
+          v1_(key.k1 ^ 0x646F72616E646F6Dull),
+          v2_(key.k0 ^ 0x6C7967656E657261ull),
+          v3_(key.k1 ^ 0x7465646279746573ull) {}
+
     void add(std::string_view bytes) {
         length_ += bytes.size();
         std::size_t i = 0;
@@ -20,39 +33,60 @@ public:
         for (; bytes.size() - i >= 8; i += 8) {
             std::uint64_t word;
             std::memcpy(&word, bytes.data() + i, 8);
-            mixWord(word);
+            compress(word);
         }
         for (; i < bytes.size(); ++i) addByte(bytes[i]);
     }
+
+    // The hash of everything added so far; the hasher can go on being fed afterwards.
     std::uint32_t tag() const {
-        std::uint64_t h = (state_ ^ pending_ ^ (std::uint64_t{length_} << 56)) * kMultiplier;
-        h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+        PathHasher last = *this;
+        const std::uint64_t final = last.pending_ | std::uint64_t{last.length_ & 0xFF} << 56;
+        last.compress(final);
+        last.v2_ ^= 0xFF;
+        for (int round = 0; round < 3; ++round) last.round();
+        const std::uint64_t h = last.v0_ ^ last.v1_ ^ last.v2_ ^ last.v3_;
         return static_cast<std::uint32_t>(h ^ (h >> 32));
     }
 
 private:
-    static constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    void mixWord(std::uint64_t word) {
-        state_ = (state_ ^ (word * 0xFF51AFD7ED558CCDull)) * kMultiplier;
-        state_ = (state_ << 31) | (state_ >> 33);
+    static std::uint64_t rotl(std::uint64_t x, int bits) {
+        return (x << bits) | (x >> (64 - bits));
+    }
+    void round() {
+        v0_ += v1_;
+        v1_ = rotl(v1_, 13) ^ v0_;
+        v0_ = rotl(v0_, 32);
+        v2_ += v3_;
+        v3_ = rotl(v3_, 16) ^ v2_;
+        v0_ += v3_;
+        v3_ = rotl(v3_, 21) ^ v0_;
+        v2_ += v1_;
+        v1_ = rotl(v1_, 17) ^ v2_;
+        v2_ = rotl(v2_, 32);
+    }
+    void compress(std::uint64_t word) {
+        v3_ ^= word;
+        round();
+        v0_ ^= word;
     }
     void addByte(char c) {
         pending_ |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * pendingBytes_);
         if (++pendingBytes_ == 8) {
-            mixWord(pending_);
+            compress(pending_);
             pending_ = 0;
             pendingBytes_ = 0;
         }
     }
 
-    std::uint64_t state_ = 0x243F6A8885A308D3ull;
+    std::uint64_t v0_, v1_, v2_, v3_;
     std::uint64_t pending_ = 0;
     unsigned pendingBytes_ = 0;
     std::size_t length_ = 0;
 };
 
-std::uint32_t PathTag(std::string_view path) {
-    PathHasher hasher;
+std::uint32_t PathTag(const HashKey& key, std::string_view path) {
+    PathHasher hasher(key);
     hasher.add(path);
     return hasher.tag();
 }
@@ -67,14 +101,21 @@ void Prefetch([[maybe_unused]] const void* address) {
 
 }  // namespace
 
-FolderIndex::FolderIndex() : nodes_(1) {}
+HashKey RandomHashKey() {
+    std::random_device device;
+    const auto word = [&] { return std::uint64_t{device()} << 32 | device(); };
+    return {word(), word()};
+}
 
-void FolderIndex::BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryTable& table) {
-    // Counting first lets the table and the list of folders per entry be allocated once.
-    std::size_t count = 0;
-    for (std::size_t pos = 0; pos < dirBlock.size(); ++count) {
-        pos += static_cast<std::size_t>(EntryStride(dirBlock.data() + pos));
-    }
+FolderIndex::FolderIndex() : FolderIndex(RandomHashKey()) {}
+
+FolderIndex::FolderIndex(const HashKey& key) : key_(key), nodes_(1) {}
+
+void FolderIndex::BuildFolderTree(const DatArchive& archive, EntryTable& table) {
+    // The archive counted its entries while checking them: the table and the list of folders
+    // per entry are allocated once.
+    const std::span<const std::uint8_t> dirBlock = archive.dirBlock();
+    const std::size_t count = archive.entryCount();
     table.reset(count);
     lastNode_ = kRoot;
     std::vector<NodeId> folderOfEntry;
@@ -101,7 +142,7 @@ void FolderIndex::BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryT
         if (next.sameAsPrevious) {
             next.tag = previous.tag;
         } else {
-            next.tag = PathTag(next.folder);
+            next.tag = PathTag(key_, next.folder);
             if (!pathSlots_.empty()) Prefetch(&pathSlots_[next.tag & (pathSlots_.size() - 1)]);
         }
         aheadPos += static_cast<std::size_t>(EntryStride(entry));
@@ -146,7 +187,7 @@ NodeId FolderIndex::nodeForFolder(std::string_view folder, std::uint32_t tag, En
 NodeId FolderIndex::InsertFolderPath(std::string_view path, EntryIndex index) {
     std::vector<Prefix>& prefixes = prefixScratch_;
     prefixes.clear();
-    PathHasher hasher;
+    PathHasher hasher(key_);
     for (std::size_t begin = 0;;) {
         const auto slash = path.find('\\', begin);
         const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
@@ -188,8 +229,6 @@ NodeId FolderIndex::createChild(NodeId parent, std::string_view name, PathSlot s
     node.entryIndex = index;
     node.depth = depth;
     nodes_.push_back(node);
-    if (levelNodeTables_.size() < depth) levelNodeTables_.resize(depth);
-    levelNodeTables_[depth - 1].push_back(id);
     slot.node = id;
     addPath(slot);
     return id;

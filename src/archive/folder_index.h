@@ -7,12 +7,21 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/dat_archive.h"
 #include "archive/dat_entry.h"
 #include "archive/entry_table.h"
 
 namespace tarvix {
 
 using NodeId = std::uint32_t;
+
+// The key of the folder index's path hash.
+struct HashKey {
+    std::uint64_t k0 = 0;
+    std::uint64_t k1 = 0;
+};
+// A key no one can know in advance: from the system's random source.
+HashKey RandomHashKey();
 
 // One folder path component shown in the tree. Names point into the entry list.
 struct FolderNode {
@@ -34,17 +43,16 @@ class FolderIndex {
 public:
     static constexpr NodeId kRoot = 0;
 
+    // A random key for the path hash, so that no archive can be crafted against it.
     FolderIndex();
+    // A fixed key, for benchmarks that must see the same table on every run.
+    explicit FolderIndex(const HashKey& key);
     // Nodes refer into the index's own child lists, so it is never copied.
     FolderIndex(const FolderIndex&) = delete;
     FolderIndex& operator=(const FolderIndex&) = delete;
 
-    // Walks `dirBlock` (a checked entry list), fills `table` and builds the tree.
-    void BuildFolderTree(std::span<const std::uint8_t> dirBlock, EntryTable& table);
-
-    // Inserts one folder path, creating the nodes it lacks; returns its deepest node. The
-    // walk calls it; the nodes' children lists are laid out when the walk ends.
-    NodeId InsertFolderPath(std::string_view path, EntryIndex index);
+    // Walks the loaded archive's entry list, fills `table` and builds the tree.
+    void BuildFolderTree(const DatArchive& archive, EntryTable& table);
 
     const FolderNode& node(NodeId id) const { return nodes_[id]; }
     std::size_t nodeCount() const { return nodes_.size(); }  // the root included
@@ -54,9 +62,6 @@ public:
 
     // The node's internal path: its components from the top, joined by backslashes.
     std::string pathOf(NodeId id) const;
-
-    // Nodes created for the first, second, ... path component, in order of creation.
-    const std::vector<std::vector<NodeId>>& levelNodeTables() const { return levelNodeTables_; }
 
 private:
     // Every node by its full path: open addressing with linear probing, node 0 (the root,
@@ -73,6 +78,9 @@ private:
         PathText path;
     };
 
+    // Inserts one folder path during the walk, creating the nodes it lacks; returns its
+    // deepest node. Children lists are laid out only when the walk ends.
+    NodeId InsertFolderPath(std::string_view path, EntryIndex index);
     NodeId findPath(std::string_view path, std::uint32_t tag) const;
     // A prefix of a path being inserted: one component, [begin, end), and the tag of the path
     // up to its end.
@@ -89,9 +97,9 @@ private:
     void layOutChildren();
     void groupFilesByFolder(const std::vector<NodeId>& folderOfEntry);
 
+    HashKey key_;
     std::vector<FolderNode> nodes_;
     std::vector<NodeId> childIds_;  // every node's children, one run per parent
-    std::vector<std::vector<NodeId>> levelNodeTables_;
     std::vector<PathSlot> pathSlots_;
     std::string pathText_;
     std::vector<Prefix> prefixScratch_;

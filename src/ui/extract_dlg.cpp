@@ -154,7 +154,7 @@ void CExtractDlg::OnInitDialog() {
 
 void CExtractDlg::BuildFolderTree() {
     treeModel_->beginRebuild();
-    folders_.BuildFolderTree(archive_.dirBlock(), entryTable_);
+    folders_.BuildFolderTree(archive_, entryTable_);
     treeModel_->endRebuild();
 }
 

@@ -28,7 +28,7 @@ struct Loaded {
     explicit Loaded(const std::string& bytes) {
         const auto result = archive.load(dir.write("a.dat", bytes));
         EXPECT_TRUE(result.ok) << result.message;
-        folders.BuildFolderTree(archive.dirBlock(), table);
+        folders.BuildFolderTree(archive, table);
     }
 };
 

@@ -37,7 +37,7 @@ protected:
         for (const auto& name : names) entries.push_back(datwriter::Make(name, "x"));
         const auto result = archive.load(dir.write("t.dat", datwriter::BuildDat(entries)));
         ASSERT_TRUE(result.ok) << result.message;
-        folders.BuildFolderTree(archive.dirBlock(), table);
+        folders.BuildFolderTree(archive, table);
     }
 
     // The node reached by following `path`'s components from the top.
@@ -98,19 +98,30 @@ TEST_F(FolderIndexTest, PathsOfAnyDepthAreInserted) {
     EXPECT_EQ(folders.pathOf(deepest), "1\\2\\3\\4\\5\\6\\7\\8\\9\\10");
     EXPECT_EQ(Files(folders, deepest), (std::vector<EntryIndex>{0}));
     EXPECT_EQ(Files(folders, Find({"1", "2", "3", "4"})), (std::vector<EntryIndex>{1}));
-    ASSERT_EQ(folders.levelNodeTables().size(), 10u);
-    for (const auto& level : folders.levelNodeTables()) EXPECT_EQ(level.size(), 1u);
+    EXPECT_EQ(folders.nodeCount(), 11u);  // the root and one node per level
 }
 
-TEST_F(FolderIndexTest, LevelTablesRecordNodesPerDepthInCreationOrder) {
+// Nodes are numbered as they are created, whichever depth they are at.
+TEST_F(FolderIndexTest, NodesAreNumberedInCreationOrder) {
     Build({"A\\X\\f", "B\\X\\g", "A\\Y\\h", "C"});
-    const auto& levels = folders.levelNodeTables();
-    ASSERT_EQ(levels.size(), 2u);
-    std::vector<std::string> first, second;
-    for (NodeId id : levels[0]) first.emplace_back(folders.node(id).name);
-    for (NodeId id : levels[1]) second.push_back(folders.pathOf(id));
-    EXPECT_EQ(first, (std::vector<std::string>{"A", "B", "C"}));
-    EXPECT_EQ(second, (std::vector<std::string>{"A\\X", "B\\X", "A\\Y"}));
+    std::vector<std::string> paths;
+    for (NodeId id = 1; id < folders.nodeCount(); ++id) paths.push_back(folders.pathOf(id));
+    EXPECT_EQ(paths, (std::vector<std::string>{"A", "A\\X", "B", "B\\X", "A\\Y", "C"}));
+}
+
+// The path hash is keyed afresh for every index; the tree must come out the same whatever the
+// key, including one that makes every prefix hash of a deep path land near the others.
+TEST_F(FolderIndexTest, TheTreeDoesNotDependOnTheHashKey) {
+    Build({"A\\B\\C\\f", "A\\B\\g", "A\\BB\\h", "Z", "A\\B\\C\\D\\i", "A\\B\\j"});
+    const std::string expected = Dump(folders);
+    for (const HashKey key :
+         {HashKey{0, 0}, HashKey{~0ull, 1}, HashKey{0x9E3779B97F4A7C15ull, 7}}) {
+        FolderIndex keyed(key);
+        EntryTable keyedTable;
+        keyed.BuildFolderTree(archive, keyedTable);
+        EXPECT_EQ(Dump(keyed), expected) << key.k0;
+        EXPECT_EQ(keyed.nodeCount(), folders.nodeCount());
+    }
 }
 
 TEST_F(FolderIndexTest, EntryTableGrowsPast25000WithANullAfterTheLastEntry) {

@@ -22,7 +22,7 @@ protected:
         archivePath = work.write("in.dat", datwriter::BuildDat(entries, layout));
         const auto result = archive.load(archivePath);
         ASSERT_TRUE(result.ok) << result.message;
-        folders.BuildFolderTree(archive.dirBlock(), table);
+        folders.BuildFolderTree(archive, table);
         std::filesystem::create_directory(dest());
     }
 

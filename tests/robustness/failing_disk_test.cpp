@@ -143,7 +143,7 @@ TEST(ArchiveCutShort, DuringTheBatchFailsOnlyTheEntriesWhoseBytesAreGone) {
         ASSERT_TRUE(archive.load(path).ok);
         EntryTable table;
         FolderIndex folders;
-        folders.BuildFolderTree(archive.dirBlock(), table);
+        folders.BuildFolderTree(archive, table);
         const fs::path dest = work / "out";
         fs::create_directory(dest);
         std::ofstream(dest / "BIG.gz") << "before";

@@ -36,7 +36,7 @@ TEST(FileListModelTest, OrderMatchesCaseInsensitiveQStringCompareForEveryCharact
     ASSERT_TRUE(archive.load(dir.write("t.dat", datwriter::BuildDat(entries))).ok);
     EntryTable table;
     FolderIndex folders;
-    folders.BuildFolderTree(archive.dirBlock(), table);
+    folders.BuildFolderTree(archive, table);
     FileListModel model;
     model.setFiles(folders.filesOf(folders.node(FolderIndex::kRoot).children[0]), table);
 
