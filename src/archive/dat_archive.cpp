@@ -60,22 +60,19 @@ DatArchive::LoadResult DatArchive::refuse(std::string message) {
 DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     CloseArchive();
     path_ = path;
-    file_.open(path, std::ios::binary);
-    if (!file_) return {};
+    if (!file_.open(path)) return {};
 
-    file_.seekg(0, std::ios::end);
-    const std::streamoff length = file_.tellg();
-    if (length < static_cast<std::streamoff>(kTrailerBytes)) return refuse(messages::kTooShort);
+    const std::optional<std::uint64_t> length = file_.length();
+    if (!length || *length < kTrailerBytes) return refuse(messages::kTooShort);
 
     std::uint8_t trailer[kTrailerBytes];
-    file_.seekg(length - static_cast<std::streamoff>(kTrailerBytes));
-    if (!file_.read(reinterpret_cast<char*>(trailer), kTrailerBytes)) {
+    if (file_.readAt(*length - kTrailerBytes, trailer, kTrailerBytes) != kTrailerBytes) {
         return refuse(messages::kTooShort);
     }
     treeSize_ = ReadU32LE(trailer);
     dataSize_ = ReadU32LE(trailer + 4);
 
-    if (static_cast<std::streamoff>(dataSize_) != length) return refuse(messages::kSizeMismatch);
+    if (dataSize_ != *length) return refuse(messages::kSizeMismatch);
     if (treeSize_ < 4) return refuse(messages::kTreeTooSmall);
     if (treeSize_ > dataSize_ - kTrailerBytes) return refuse(messages::kTreeTooLarge);
 
@@ -85,10 +82,8 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     if (!dirBlock_) return refuse(messages::kNoMemory);
     AdviseLargePages(dirBlock_.get(), dirBlockSize_);
 
-    file_.seekg(std::streamoff{dataSize_} - treeSize_ - 4);
-    if (!file_.read(reinterpret_cast<char*>(dirBlock_.get()),
-                    static_cast<std::streamsize>(dirBlockSize_))) {
-        file_.clear();
+    if (file_.readAt(std::uint64_t{dataSize_} - treeSize_ - 4, dirBlock_.get(), dirBlockSize_) !=
+        dirBlockSize_) {
         return refuse(messages::kShortDirTree);
     }
     if (!CountEntries(dirBlock_.get(), dirBlockSize_, entryCount_)) {
@@ -103,19 +98,11 @@ void DatArchive::CloseArchive() {
     dirBlockSize_ = 0;
     entryCount_ = 0;
     loaded_ = false;
-    if (file_.is_open()) file_.close();
-    file_.clear();
+    file_.close();
 }
 
-std::size_t DatArchive::readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
-    if (!file_.is_open()) return 0;
-    file_.clear();
-    file_.seekg(static_cast<std::streamoff>(offset));
-    if (!file_) return 0;
-    file_.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
-    const auto got = static_cast<std::size_t>(file_.gcount());
-    file_.clear();
-    return got;
+std::size_t DatArchive::readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const {
+    return file_.readAt(offset, buffer, size);
 }
 
 }  // namespace tarvix

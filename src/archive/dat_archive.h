@@ -3,11 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <span>
 #include <string>
 
+#include "archive/archive_file.h"
 #include "archive/user_dialogs.h"
 
 namespace tarvix {
@@ -50,13 +50,14 @@ public:
     std::span<const std::uint8_t> dirBlock() const { return {dirBlock_.get(), dirBlockSize_}; }
 
     // Reads up to `size` bytes at `offset` of the archive file; returns how many arrived.
-    std::size_t readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+    // Any number of threads may read at once.
+    std::size_t readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const;
 
 private:
     LoadResult refuse(std::string message);
 
     std::filesystem::path path_;
-    std::ifstream file_;
+    ArchiveFile file_;
     std::uint32_t dataSize_ = 0;
     std::uint32_t treeSize_ = 0;
     std::unique_ptr<std::uint8_t[]> dirBlock_;

@@ -27,7 +27,7 @@ EntryInfo GetEntryInfo(const EntryTable& table, EntryIndex index) {
     const std::uint8_t* e = table[index];
     const std::uint8_t* fields = SizeFields(e);
     return {std::string(EntryName(e)), ReadU32LE(fields), ReadU32LE(fields + 4),
-            ReadU32LE(fields + 8)};
+            ReadU32LE(fields + 8), fields[-1]};
 }
 
 FolderAndFile SplitFolderAndFile(std::string_view name) {

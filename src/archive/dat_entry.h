@@ -31,6 +31,7 @@ struct EntryInfo {
     std::uint32_t realSize = 0;
     std::uint32_t packedSize = 0;
     std::uint32_t offset = 0;
+    std::uint8_t type = 0;  // how the stored bytes are packed: 0 stored, 1 zlib
 };
 
 // The Name of the entry at `entry`, ending at the first zero byte if it holds one. The view

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/batch_monitor.h"
 #include "extract/entry_extractor.h"
 
 namespace tarvix {
@@ -13,18 +14,34 @@ namespace tarvix {
 struct BatchReport {
     std::size_t total = 0;              // entries asked for
     std::size_t written = 0;            // entries that came out "ok"
-    std::vector<std::string> failures;  // every outcome other than "ok", in order
+    std::vector<std::string> failures;  // one line per failed entry, in the order asked for
     bool cancelled = false;
 };
 
-// Called before each entry with the number done so far; returning false stops the batch
-// before that entry.
-using BatchProgress = std::function<bool(std::size_t done, std::size_t total)>;
+struct BatchOptions {
+    // Worker threads; 0 for one per core. With one, the entries are written in order on the
+    // calling thread.
+    unsigned threads = 0;
+    // Progress and cancel, for whoever watches the batch from another thread.
+    BatchMonitor* monitor = nullptr;
+    // Called before each entry, one call at a time, with the number of entries finished so
+    // far; returning false cancels the batch. With one thread, the calls come strictly
+    // between entries.
+    std::function<bool(std::size_t done, std::size_t total)> beforeEntry;
+};
 
-// Extracts `entries` in order; one entry's failure never stops the others.
-BatchReport ExtractBatch(DatArchive& archive, const EntryTable& table,
+// Extracts `entries`, in parallel on all cores unless told otherwise. One entry's failure
+// never stops the others. The result is the same as writing them one after the other in the
+// order given: entries that would write the same file are written by one worker, in that
+// order, so the later one wins, as it would alone. A cancel stops every worker within one
+// chunk and removes the partial file; the monitor, if any, is marked finished at the end.
+BatchReport ExtractBatch(const DatArchive& archive, const EntryTable& table,
                          std::span<const EntryIndex> entries, const ExtractTarget& target,
-                         const BatchProgress& progress = {});
+                         const BatchOptions& options = {});
+
+// The report line of a failed entry: the outcome, preceded by the entry's internal path
+// (UTF-8) unless the outcome already names it ("Cannot write <name>").
+std::string FailureLine(const std::string& name, const std::string& outcome);
 
 // What the user is told after a batch: the failures, at most kReportedFailures of them and then
 // how many more, and, after a cancel, how many files were written. Empty when all succeeded.

@@ -1,5 +1,6 @@
 #include "extract/entry_extractor.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <system_error>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "archive/dat_entry.h"
 #include "extract/new_file.h"
 #include "extract/safe_path.h"
+#include "extract/zlib_inflater.h"
 
 namespace tarvix {
 namespace {
@@ -20,7 +22,7 @@ std::string CannotWrite(const EntryInfo& info) {
     return "Cannot write " + Cp1252ToUtf8(info.name);
 }
 
-bool IsZlibStream(const std::uint8_t* data, std::size_t size) {
+bool BeginsWithBestZlibHeader(const std::uint8_t* data, std::size_t size) {
     return size >= 2 && data[0] == 0x78 && data[1] == 0xDA;
 }
 
@@ -39,21 +41,42 @@ bool FolderComponents(std::string_view folder, std::vector<std::string_view>& ou
     }
 }
 
-// Enters or creates each folder below `dir`. An existing link or non-folder stops it, so
-// nothing outside the destination is followed into.
-bool MakeFolders(fs::path& dir, const std::vector<std::string_view>& components) {
-    for (std::string_view component : components) {
-        dir /= ComponentToPath(component);
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(dir, ec);
-        if (status.type() == fs::file_type::not_found) {
-            if (!fs::create_directory(dir, ec) && ec) return false;
-        } else if (status.type() != fs::file_type::directory) {
-            return false;
+// The folders one entry made on its way to its file, so that a failure can take them away
+// again: deepest first, and each only while empty, so nothing that another entry or anyone
+// else put there is touched.
+class MadeFolders {
+public:
+    // Enters or creates each folder below `dir`. An existing link or non-folder stops it, so
+    // nothing outside the destination is followed into.
+    bool make(fs::path& dir, const std::vector<std::string_view>& components) {
+        for (std::string_view component : components) {
+            dir /= ComponentToPath(component);
+            std::error_code ec;
+            const fs::file_status status = fs::symlink_status(dir, ec);
+            if (status.type() == fs::file_type::not_found) {
+                if (fs::create_directory(dir, ec)) {
+                    made_.push_back(dir);
+                } else if (ec) {
+                    return false;
+                }
+            } else if (status.type() != fs::file_type::directory) {
+                return false;
+            }
         }
+        return true;
     }
-    return true;
-}
+
+    void removeAll() {
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            std::error_code ec;
+            fs::remove(*it, ec);  // fails, and so keeps it, when anything is inside
+        }
+        made_.clear();
+    }
+
+private:
+    std::vector<fs::path> made_;
+};
 
 // A fresh temporary file in the output's folder. Its name does not grow with the output's,
 // so any name that fits the file system also fits while it is being written.
@@ -61,56 +84,151 @@ std::FILE* CreateTemporary(const fs::path& dir, fs::path& tempPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = dir / (".tarvix-" + std::to_string(attempt) + ".part");
         if (std::FILE* f = CreateNewFile(tempPath)) return f;
-        std::error_code ec;
-        if (!fs::exists(fs::symlink_status(tempPath, ec))) return nullptr;  // not a name clash
+        // Only a name clash is worth another name; another worker's temporary file may have
+        // been renamed away by now, so the error says it, not a look at the name.
+        if (errno != EEXIST) return nullptr;
     }
     return nullptr;
 }
 
-enum class CopyResult { Ok, ReadFailed, WriteFailed };
+// An entry's stored bytes, read a chunk at a time and counted in the batch's progress.
+class StoredBytes {
+public:
+    StoredBytes(const DatArchive& archive, const EntryInfo& info, BatchMonitor* monitor)
+        : archive_(archive), info_(info), monitor_(monitor), buffer_(kChunkBytes) {}
 
-// Writes the output's bytes: the first chunk is already in `buffer`.
-CopyResult WriteContent(DatArchive& archive, const EntryInfo& info, std::string_view fileName,
-                        std::vector<std::uint8_t>& buffer, std::size_t firstChunk, bool gzip,
-                        std::FILE* out) {
+    // Reads the next chunk; false when fewer bytes arrive than the entry has there.
+    bool readNext() {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(kChunkBytes, info_.packedSize - done_));
+        size_ = archive_.readAt(std::uint64_t{info_.offset} + done_, buffer_.data(), want);
+        done_ += size_;
+        if (monitor_) monitor_->addBytes(size_);
+        return size_ == want;
+    }
+    const std::uint8_t* data() const { return buffer_.data(); }
+    std::size_t size() const { return size_; }
+    bool atEnd() const { return done_ == info_.packedSize; }
+
+private:
+    const DatArchive& archive_;
+    const EntryInfo& info_;
+    BatchMonitor* monitor_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t size_ = 0;
+    std::uint64_t done_ = 0;
+};
+
+enum class WriteResult { Ok, ReadFailed, WriteFailed, Damaged, NoMemory, Cancelled };
+
+bool Cancelled(const BatchMonitor* monitor) {
+    return monitor && monitor->cancelRequested();
+}
+
+bool Write(std::FILE* out, const void* data, std::size_t size) {
+    return std::fwrite(data, 1, size, out) == size;
+}
+
+// The stored bytes, from the chunk already read on; with the gzip header and name in front of
+// the deflate data instead of the zlib header when `gzip`.
+WriteResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gzip, std::FILE* out,
+                        const BatchMonitor* monitor) {
     std::size_t skip = 0;
     if (gzip) {
-        if (std::fwrite(kGzipHeader.data(), 1, kGzipHeader.size(), out) != kGzipHeader.size() ||
-            std::fwrite(fileName.data(), 1, fileName.size(), out) != fileName.size() ||
-            std::fputc(0, out) == EOF) {
-            return CopyResult::WriteFailed;
+        if (!Write(out, kGzipHeader.data(), kGzipHeader.size()) ||
+            !Write(out, gzipName.data(), gzipName.size()) || std::fputc(0, out) == EOF) {
+            return WriteResult::WriteFailed;
         }
         skip = 2;  // the zlib header
     }
-    std::uint64_t done = 0;
-    std::size_t chunk = firstChunk;
     for (;;) {
-        if (std::fwrite(buffer.data() + skip, 1, chunk - skip, out) != chunk - skip) {
-            return CopyResult::WriteFailed;
+        if (!Write(out, stored.data() + skip, stored.size() - skip)) {
+            return WriteResult::WriteFailed;
         }
-        done += chunk;
         skip = 0;
-        if (done == info.packedSize) return CopyResult::Ok;
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, info.packedSize - done));
-        chunk = archive.readAt(std::uint64_t{info.offset} + done, buffer.data(), want);
-        if (chunk != want) return CopyResult::ReadFailed;
+        if (stored.atEnd()) return WriteResult::Ok;
+        if (Cancelled(monitor)) return WriteResult::Cancelled;
+        if (!stored.readNext()) return WriteResult::ReadFailed;
     }
+}
+
+WriteResult Verdict(ZlibInflater::Status status) {
+    return status == ZlibInflater::Status::NoMemory ? WriteResult::NoMemory : WriteResult::Damaged;
+}
+
+// The content of a zlib stream, which must end exactly where the stored bytes end and give
+// exactly `realSize` bytes. The output space offered is never more than one byte past
+// `realSize`, so a stream that would give more stops there.
+WriteResult WriteInflated(StoredBytes& stored, std::uint32_t realSize, std::FILE* out,
+                          const BatchMonitor* monitor) {
+    ZlibInflater inflater;
+    std::vector<std::uint8_t> output(kChunkBytes);
+    inflater.feed(stored.data(), stored.size());
+    std::uint64_t produced = 0;
+    for (;;) {
+        if (Cancelled(monitor)) return WriteResult::Cancelled;
+        const std::uint64_t allowed = realSize - produced;
+        const auto space =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, allowed + 1));
+        std::size_t got = 0;
+        const ZlibInflater::Status status = inflater.inflate(output.data(), space, got);
+        if (got > allowed) return WriteResult::Damaged;
+        if (!Write(out, output.data(), got)) return WriteResult::WriteFailed;
+        produced += got;
+        switch (status) {
+            case ZlibInflater::Status::End: {
+                const bool exact =
+                    inflater.unusedInput() == 0 && stored.atEnd() && produced == realSize;
+                return exact ? WriteResult::Ok : WriteResult::Damaged;
+            }
+            case ZlibInflater::Status::OutputFull:
+                break;
+            case ZlibInflater::Status::NeedInput:
+                if (stored.atEnd()) return WriteResult::Damaged;  // cut short
+                if (!stored.readNext()) return WriteResult::ReadFailed;
+                inflater.feed(stored.data(), stored.size());
+                break;
+            default:
+                return Verdict(status);
+        }
+    }
+}
+
+// How an entry's output is made.
+enum class Writing { Stored, Gzip, Inflate };
+
+std::string Outcome(WriteResult result, const EntryInfo& info) {
+    switch (result) {
+        case WriteResult::Ok:
+            return kOutcomeOk;
+        case WriteResult::ReadFailed:
+            return kOutcomeCannotRead;
+        case WriteResult::Damaged:
+            return kOutcomeDamaged;
+        case WriteResult::NoMemory:
+            return kOutcomeNoMemory;
+        case WriteResult::Cancelled:
+            return kOutcomeCancelled;
+        case WriteResult::WriteFailed:
+            break;
+    }
+    return CannotWrite(info);
 }
 
 }  // namespace
 
-std::string ExtractEntry(DatArchive& archive, const EntryTable& table, EntryIndex index,
-                         const ExtractTarget& target) {
+std::string UnknownPackingOutcome(std::uint8_t type) {
+    return "Unknown packing (Type " + std::to_string(type) + ")";
+}
+
+std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                         const ExtractTarget& target, ExtractShared* shared) {
     const EntryInfo info = GetEntryInfo(table, index);
     if (std::uint64_t{info.offset} + info.packedSize > archive.dataSize())
         return kOutcomeCannotRead;
-
-    std::vector<std::uint8_t> buffer(kChunkBytes);
-    const auto firstChunk =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, info.packedSize));
-    if (archive.readAt(info.offset, buffer.data(), firstChunk) != firstChunk)
-        return kOutcomeCannotRead;
+    BatchMonitor* monitor = shared ? shared->monitor : nullptr;
+    StoredBytes stored(archive, info, monitor);
+    if (!stored.readNext()) return kOutcomeCannotRead;
 
     const std::string_view fileName = SplitFolderAndFile(info.name).file;
     std::vector<std::string_view> folders;
@@ -119,28 +237,48 @@ std::string ExtractEntry(DatArchive& archive, const EntryTable& table, EntryInde
         return CannotWrite(info);
     }
 
-    fs::path dir = target.destination;
-    if (!MakeFolders(dir, folders)) return CannotWrite(info);
-
-    const bool gzip = IsZlibStream(buffer.data(), firstChunk);
+    Writing writing = Writing::Stored;
+    if (!target.unpack) {
+        if (BeginsWithBestZlibHeader(stored.data(), stored.size())) writing = Writing::Gzip;
+    } else if (info.type == kTypeZlib) {
+        writing = Writing::Inflate;
+    } else if (info.type != kTypeStored) {
+        return UnknownPackingOutcome(info.type);
+    }
     fs::path outName = ComponentToPath(fileName);
-    if (gzip) outName += ".gz";
+    if (writing == Writing::Gzip) outName += ".gz";
 
+    std::mutex lone;
+    std::mutex& folderLock = shared ? shared->folders : lone;
+    MadeFolders made;
+    fs::path dir = target.destination;
     fs::path tempPath;
-    std::FILE* out = CreateTemporary(dir, tempPath);
-    if (!out) return CannotWrite(info);
+    std::FILE* out = nullptr;
+    {
+        const std::lock_guard lock(folderLock);
+        if (made.make(dir, folders)) out = CreateTemporary(dir, tempPath);
+        if (!out) {
+            made.removeAll();
+            return CannotWrite(info);
+        }
+    }
 
-    CopyResult result = WriteContent(archive, info, fileName, buffer, firstChunk, gzip, out);
-    if (std::fclose(out) != 0 && result == CopyResult::Ok) result = CopyResult::WriteFailed;
+    WriteResult result =
+        writing == Writing::Inflate
+            ? WriteInflated(stored, info.realSize, out, monitor)
+            : WriteStored(stored, fileName, writing == Writing::Gzip, out, monitor);
+    if (std::fclose(out) != 0 && result == WriteResult::Ok) result = WriteResult::WriteFailed;
 
     std::error_code ec;
-    if (result == CopyResult::Ok) {
+    if (result == WriteResult::Ok) {
         fs::rename(tempPath, dir / outName, ec);
         if (!ec) return kOutcomeOk;
-        result = CopyResult::WriteFailed;
+        result = WriteResult::WriteFailed;
     }
     fs::remove(tempPath, ec);
-    return result == CopyResult::ReadFailed ? kOutcomeCannotRead : CannotWrite(info);
+    const std::lock_guard lock(folderLock);
+    made.removeAll();
+    return Outcome(result, info);
 }
 
 }  // namespace tarvix

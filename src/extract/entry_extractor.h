@@ -3,12 +3,14 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
+#include "extract/batch_monitor.h"
 
 namespace tarvix {
 
@@ -18,23 +20,51 @@ namespace tarvix {
 inline constexpr std::array<std::uint8_t, 10> kGzipHeader = {0x1F, 0x8B, 0x08, 0x08, 0x9F,
                                                              0xE8, 0xB7, 0x36, 0x02, 0x03};
 
+// The Type byte's values that unpacking understands.
+inline constexpr std::uint8_t kTypeStored = 0;
+inline constexpr std::uint8_t kTypeZlib = 1;
+
 inline constexpr const char* kOutcomeOk = "ok";
 inline constexpr const char* kOutcomeCannotRead = "Cannot read DAT file";
+inline constexpr const char* kOutcomeDamaged = "Packed data is damaged";
+inline constexpr const char* kOutcomeNoMemory = "Not enough memory to unpack";
+inline constexpr const char* kOutcomeCancelled = "Cancelled";
+// "Unknown packing (Type <n>)"
+std::string UnknownPackingOutcome(std::uint8_t type);
 
 struct ExtractTarget {
     std::filesystem::path destination;
     // The folder path re-created below the destination, or nothing to write straight into it.
     std::optional<std::string> preservedFolder;
+    // Write the real content of packed entries, by their Type byte, instead of the stored
+    // bytes with the ".gz" wrapping.
+    bool unpack = false;
 };
 
-// Writes entry `index` below the target. Returns "ok", "Cannot write <name>" (the entry's
-// full internal name, as UTF-8) or "Cannot read DAT file".
+// What the entries of one batch share while they are written, possibly on several threads.
+struct ExtractShared {
+    // Folders are made, temporary files created in them and folders removed again only under
+    // this lock, so one entry's clean-up never removes a folder another is about to write in.
+    std::mutex folders;
+    // Progress and cancel; none for a lone entry.
+    BatchMonitor* monitor = nullptr;
+};
+
+// Writes entry `index` below the target. Returns "ok" or what went wrong: "Cannot write
+// <name>" (the entry's full internal name, as UTF-8), "Cannot read DAT file", and when
+// unpacking "Packed data is damaged", "Unknown packing (Type <n>)" or "Not enough memory to
+// unpack"; "Cancelled" when the monitor asked for it part-way.
+//
+// Unpacking: Type 0 entries are written as stored, Type 1 entries are inflated and must be a
+// valid zlib stream that ends exactly at PackedSize and gives exactly RealSize bytes; both
+// under the entry's own name. Inflation stops as soon as the output would pass RealSize, so no
+// claim of the archive sizes any buffer or lets the output grow beyond RealSize.
 //
 // The output is first written under a temporary name in its folder and renamed into place
-// when complete, so a failure part-way leaves nothing behind and loses no file that was
-// there before. Names that would lead outside the destination are refused, and no existing
-// link is followed.
-std::string ExtractEntry(DatArchive& archive, const EntryTable& table, EntryIndex index,
-                         const ExtractTarget& target);
+// when complete, so a failure part-way leaves nothing behind (neither the file nor the folders
+// made for it) and loses no file that was there before. Names that would lead outside the
+// destination are refused, and no existing link is followed.
+std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                         const ExtractTarget& target, ExtractShared* shared = nullptr);
 
 }  // namespace tarvix

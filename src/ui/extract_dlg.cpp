@@ -91,6 +91,10 @@ void CExtractDlg::createControls() {
     preservePaths_->setText(QStringLiteral("Preserve internal paths"));
     preservePaths_->setAccessibleDescription(
         tr("Re-creates the selected folder's path below the chosen folder"));
+    unpack_ = MakeControl<QCheckBox>(this, kIdUnpack, "IDC_UNPACK");
+    unpack_->setText(QStringLiteral("&Unpack packed files"));
+    unpack_->setAccessibleDescription(
+        tr("Writes the real content of packed files instead of their stored bytes"));
     versionButton_ = MakeButton(this, kIdVersion, "IDC_VERSION", "Version");
     versionButton_->setAccessibleDescription(tr("Shows the program's version"));
 
@@ -99,7 +103,8 @@ void CExtractDlg::createControls() {
     setTabOrder(pathBox_, statusBox_);
     setTabOrder(statusBox_, extractButton_);
     setTabOrder(extractButton_, preservePaths_);
-    setTabOrder(preservePaths_, versionButton_);
+    setTabOrder(preservePaths_, unpack_);
+    setTabOrder(unpack_, versionButton_);
 }
 
 // Positions in dialog units, converted with this window's font as Windows converts them.
@@ -111,6 +116,7 @@ void CExtractDlg::layOutControls() {
     statusBox_->setGeometry(du.rect(0, 212, 245, 12));
     extractButton_->setGeometry(du.rect(0, 195, 50, 15));
     preservePaths_->setGeometry(du.rect(275, 200, 85, 10));
+    unpack_->setGeometry(du.rect(185, 200, 85, 10));
     versionButton_->setGeometry(du.rect(50, 195, 50, 15));
     setFixedSize(du.x(362), du.y(225));
 }
@@ -140,6 +146,7 @@ void CExtractDlg::setVisible(bool visible) {
 
 void CExtractDlg::OnInitDialog() {
     preservePaths_->setChecked(false);
+    unpack_->setChecked(false);
     extractButton_->setEnabled(false);
     if (archive_.OpenArchive(dialogs_)) {
         setWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix));

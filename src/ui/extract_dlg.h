@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "archive/entry_table.h"
 #include "archive/folder_index.h"
 #include "archive/user_dialogs.h"
+#include "extract/batch_monitor.h"
+#include "extract/entry_extractor.h"
 #include "ui/file_list_model.h"
 #include "ui/file_list_view.h"
 #include "ui/folder_tree_model.h"
@@ -27,6 +30,7 @@ enum ControlId : int {
     kIdStatusBox = 1011,
     kIdExtract = 1012,
     kIdVersion = 1013,
+    kIdUnpack = 1014,
 };
 
 inline constexpr const char* kInitialCaption = "TARVIX v0.9";
@@ -56,6 +60,9 @@ public:
     const FolderIndex& folders() const { return folders_; }
     const EntryTable& entryTable() const { return entryTable_; }
 
+    // Ends the window; during a batch, cancels it first and ends once it has stopped.
+    void done(int result) override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -72,6 +79,8 @@ private:
     void UpdateSelectionStatus();
 
     void ExtractSelected();
+    // Runs one batch off the window's thread, with a progress dialog, then reports failures.
+    void RunBatch(std::vector<EntryIndex> entries, ExtractTarget target);
 
     UserDialogs& dialogs_;
     DatArchive archive_;
@@ -79,9 +88,12 @@ private:
     FolderIndex folders_;
     bool initialized_ = false;
     bool fillingList_ = false;
+    BatchMonitor* runningBatch_ = nullptr;  // the batch being extracted, if any
+    std::optional<int> closeAfterBatch_;    // the result to end with once it has stopped
 
     QPushButton* extractButton_ = nullptr;
     QCheckBox* preservePaths_ = nullptr;
+    QCheckBox* unpack_ = nullptr;
     QLineEdit* statusBox_ = nullptr;
     FileListView* list_ = nullptr;
     QLineEdit* pathBox_ = nullptr;

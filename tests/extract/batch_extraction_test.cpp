@@ -18,8 +18,8 @@ using test::Snapshot;
 
 class BatchExtractionTest : public test::ExtractFixture {
 protected:
-    BatchReport Run(const std::vector<EntryIndex>& entries, const BatchProgress& progress = {}) {
-        return ExtractBatch(archive, table, entries, ExtractTarget{dest(), std::nullopt}, progress);
+    BatchReport Run(const std::vector<EntryIndex>& entries, const BatchOptions& options = {}) {
+        return ExtractBatch(archive, table, entries, ExtractTarget{dest(), std::nullopt}, options);
     }
 };
 
@@ -32,18 +32,21 @@ TEST_F(BatchExtractionTest, OneFailureDoesNotStopTheRest) {
     EXPECT_EQ(report.written, 2u);
     EXPECT_FALSE(report.cancelled);
     EXPECT_EQ(report.failures,
-              (std::vector<std::string>{"Cannot read DAT file", "Cannot write D\\.."}));
+              (std::vector<std::string>{"D\\BROKEN: Cannot read DAT file", "Cannot write D\\.."}));
     EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"A", "a"}, {"B", "b"}}));
 }
 
 TEST_F(BatchExtractionTest, ProgressSeesEveryStepAndCanStopBetweenFiles) {
     Load({Make("A", "1"), Make("B", "2"), Make("C", "3")});
     std::vector<std::size_t> seen;
-    const BatchReport report = Run({0, 1, 2}, [&](std::size_t done, std::size_t total) {
+    BatchOptions options;
+    options.threads = 1;
+    options.beforeEntry = [&](std::size_t done, std::size_t total) {
         EXPECT_EQ(total, 3u);
         seen.push_back(done);
         return done < 2;
-    });
+    };
+    const BatchReport report = Run({0, 1, 2}, options);
     EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(report.written, 2u);

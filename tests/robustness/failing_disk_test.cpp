@@ -63,8 +63,8 @@ protected:
 #endif
     }
 
-    BatchReport Run(const std::vector<EntryIndex>& entries, const BatchProgress& progress = {}) {
-        return ExtractBatch(archive, table, entries, ExtractTarget{dest(), std::nullopt}, progress);
+    BatchReport Run(const std::vector<EntryIndex>& entries, const BatchOptions& options = {}) {
+        return ExtractBatch(archive, table, entries, ExtractTarget{dest(), std::nullopt}, options);
     }
 
     bool mounted_ = false;
@@ -94,11 +94,14 @@ TEST_F(FailingDiskTest, DestinationTurningReadOnlyPartWayFailsOnlyWhileItIs) {
     Load({Make("A", "a"), Make("B", "b"), Make("C", "c"), Make("D", "d")});
 
     // Read-only from the second file on, writable again for the fourth.
-    const BatchReport report = Run({0, 1, 2, 3}, [&](std::size_t done, std::size_t) {
+    BatchOptions options;
+    options.threads = 1;
+    options.beforeEntry = [&](std::size_t done, std::size_t) {
         if (done == 1) SetReadOnly(true);
         if (done == 3) SetReadOnly(false);
         return true;
-    });
+    };
+    const BatchReport report = Run({0, 1, 2, 3}, options);
     EXPECT_EQ(report.written, 2u);
     EXPECT_EQ(report.failures, (std::vector<std::string>{"Cannot write B", "Cannot write C"}));
     EXPECT_EQ(test::Snapshot(dest()), (Files{{"A", "a"}, {"B", "before"}, {"D", "d"}}));
@@ -120,14 +123,17 @@ TEST(ArchiveCutShort, DuringTheBatchFailsOnlyTheEntriesWhoseBytesAreGone) {
         Files files;
     };
     const std::vector<Case> cases = {
-        {"to nothing", 0, {cannotRead, cannotRead}, {{"A", "a"}, {"BIG.gz", "before"}}},
+        {"to nothing",
+         0,
+         {"BIG: " + cannotRead, "C: " + cannotRead},
+         {{"A", "a"}, {"BIG.gz", "before"}}},
         {"inside the first chunk",
          bigStart + 1000,
-         {cannotRead},
+         {"BIG: " + cannotRead},
          {{"A", "a"}, {"BIG.gz", "before"}, {"C", "c"}}},
         {"inside the second chunk",
          bigStart + 100 * 1024,
-         {cannotRead},
+         {"BIG: " + cannotRead},
          {{"A", "a"}, {"BIG.gz", "before"}, {"C", "c"}}},
         {"after the data, the entry list gone",
          bigStart + big.size(),
@@ -149,12 +155,14 @@ TEST(ArchiveCutShort, DuringTheBatchFailsOnlyTheEntriesWhoseBytesAreGone) {
         std::ofstream(dest / "BIG.gz") << "before";
 
         const std::vector<EntryIndex> order = {0, 2, 1};
+        BatchOptions options;
+        options.threads = 1;
+        options.beforeEntry = [&](std::size_t done, std::size_t) {
+            if (done == 1) fs::resize_file(path, c.length);
+            return true;
+        };
         const BatchReport report =
-            ExtractBatch(archive, table, order, ExtractTarget{dest, std::nullopt},
-                         [&](std::size_t done, std::size_t) {
-                             if (done == 1) fs::resize_file(path, c.length);
-                             return true;
-                         });
+            ExtractBatch(archive, table, order, ExtractTarget{dest, std::nullopt}, options);
         EXPECT_EQ(report.failures, c.failures);
         EXPECT_EQ(test::Snapshot(dest), c.files);
     }

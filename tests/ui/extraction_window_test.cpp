@@ -89,7 +89,8 @@ TEST_F(ExtractionWindowTest, FailuresAreReportedOnceAfterTheBatch) {
     QTest::mouseClick(extractButton(), Qt::LeftButton);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
-              "2 of 4 file(s) could not be extracted:\nCannot write D\\..\nCannot read DAT file");
+              "2 of 4 file(s) could not be extracted:\nCannot write D\\..\n"
+              "D\\BROKEN: Cannot read DAT file");
     EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"A", "a"}, {"C", "c"}}));
 }
 

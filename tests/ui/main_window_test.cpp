@@ -49,13 +49,14 @@ TEST_F(MainWindowTest, LoadedArchiveNamesItselfInTheTitleAndShowsItsFolders) {
     EXPECT_EQ(tree()->model()->rowCount(), 2);
     EXPECT_FALSE(extractButton()->isEnabled());
     EXPECT_FALSE(preservePaths()->isChecked());
+    EXPECT_FALSE(unpack()->isChecked());
     QTest::mouseClick(versionButton(), Qt::LeftButton);
     EXPECT_EQ(dialogs.messages, Strings{kVersionText});
     EXPECT_EQ(std::string(kVersionText),
               "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org");
 }
 
-TEST_F(MainWindowTest, SevenControlsWithTheirIdsTextsAndTabOrder) {
+TEST_F(MainWindowTest, EightControlsWithTheirIdsTextsAndTabOrder) {
     StartCancelled();
     struct Expected {
         QWidget* widget;
@@ -69,6 +70,7 @@ TEST_F(MainWindowTest, SevenControlsWithTheirIdsTextsAndTabOrder) {
         {statusBox(), 1011, {}},
         {extractButton(), 1012, "Extract"},
         {preservePaths(), 1010, "Preserve internal paths"},
+        {unpack(), 1014, "&Unpack packed files"},
         {versionButton(), 1013, "Version"},
     };
     QWidget* expectedNext = tree();
@@ -100,14 +102,16 @@ TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
         {tree(), "Folders"},          {list(), "Files"},
         {pathBox(), "Folder path"},   {statusBox(), "Selection summary"},
         {extractButton(), "Extract"}, {preservePaths(), "Preserve internal paths"},
-        {versionButton(), "Version"},
+        {unpack(), "Unpack packed files"}, {versionButton(), "Version"},
     };
     for (const auto& [widget, name] : controls) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(accessible, nullptr) << name.toStdString();
         EXPECT_EQ(accessible->text(QAccessible::Name), name);
     }
-    for (QPushButton* button : {extractButton(), versionButton()}) {
+    for (QWidget* button : {static_cast<QWidget*>(extractButton()),
+                            static_cast<QWidget*>(versionButton()),
+                            static_cast<QWidget*>(unpack())}) {
         EXPECT_FALSE(QAccessible::queryAccessibleInterface(button)
                          ->text(QAccessible::Description)
                          .isEmpty());
@@ -134,6 +138,11 @@ TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowCannotBeResized) 
     EXPECT_GT(preservePaths()->x(), list()->x());
     EXPECT_LT(statusBox()->x(), pathBox()->x());
     EXPECT_GT(statusBox()->y(), extractButton()->y());
+    // Unpack sits on the bottom row between Version and Preserve, its text uncut.
+    EXPECT_GT(unpack()->geometry().left(), versionButton()->geometry().right());
+    EXPECT_LT(unpack()->geometry().right(), preservePaths()->geometry().left());
+    EXPECT_LE(unpack()->sizeHint().width(), unpack()->width());
+    EXPECT_EQ(unpack()->y(), preservePaths()->y());
 
     const Qt::WindowFlags flags = window->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);

@@ -51,6 +51,7 @@ protected:
     QPushButton* extractButton() const { return control<QPushButton>("IDC_EXTRACT"); }
     QPushButton* versionButton() const { return control<QPushButton>("IDC_VERSION"); }
     QCheckBox* preservePaths() const { return control<QCheckBox>("IDC_PRESERVE"); }
+    QCheckBox* unpack() const { return control<QCheckBox>("IDC_UNPACK"); }
 
     // Finds the tree item at `path` (texts from the top), expands its parents and clicks it.
     void selectFolder(const QStringList& path) {

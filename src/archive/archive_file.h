@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#ifdef _WIN32
+#include <fstream>
+#include <mutex>
+#endif
+
+namespace tarvix {
+
+// The archive's file, opened once for reading. A read names its position and moves no shared
+// file pointer, so the extraction's worker threads read from one open file at the same time.
+class ArchiveFile {
+public:
+    ArchiveFile() = default;
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+    ~ArchiveFile() { close(); }
+
+    bool open(const std::filesystem::path& path);
+    void close();
+    bool isOpen() const;
+
+    // The file's length now, or nothing when it cannot be had.
+    std::optional<std::uint64_t> length() const;
+
+    // Reads up to `size` bytes at `offset`; returns how many arrived (fewer only at the end of
+    // the file or on an error). Safe to call from several threads at once.
+    std::size_t readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) const;
+
+private:
+#ifdef _WIN32
+    mutable std::mutex mutex_;
+    mutable std::ifstream stream_;
+#else
+    int fd_ = -1;
+#endif
+};
+
+}  // namespace tarvix
