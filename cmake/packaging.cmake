@@ -18,7 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "TARVIX shows the folders of one Fallout 2 DAT archive as a tree, lists the
 files of the selected folder and extracts the selected files into a folder of
-your choice, either unpacked or with packed entries kept as gzip files.")
+your choice. It never changes or writes an archive.")
 # What Debian asks of every package in /usr/share/doc/tarvix: the licences in the
 # machine-readable copyright format and the changelog, compressed. cmake --install puts them
 # there too.
