@@ -1,5 +1,6 @@
-# The Debian package, built by CPack (scripts/package.sh): the program, its menu entry, icons
-# and AppStream description under /usr, with the Qt libraries it links as dependencies.
+# The Debian package, built by CPack (scripts/package.sh): the program, its menu entry, icons,
+# AppStream description, manual pages, copyright and changelog under /usr, with the Qt
+# libraries it links as dependencies.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -12,11 +13,23 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The summary above is the first line; CPack indents these.
+# The summary above is the first line; CPack indents these. Lines stay within 79 columns
+# once indented, as lintian asks.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "TARVIX shows the folders of one Fallout 2 DAT archive as a tree, lists the files of the
-selected folder and extracts the selected files into a folder of your choice. Compressed
-entries are written as gzip files.")
+    "TARVIX shows the folders of one Fallout 2 DAT archive as a tree, lists the
+files of the selected folder and extracts the selected files into a folder of
+your choice. It never changes or writes an archive.")
+# What Debian asks of every package in /usr/share/doc/tarvix: the licences in the
+# machine-readable copyright format and the changelog, compressed. cmake --install puts them
+# there too.
+if(NOT WIN32)
+    include(GNUInstallDirs)
+    include(${CMAKE_CURRENT_LIST_DIR}/gzip.cmake)
+    tarvix_gzip(debian_changelog ${PROJECT_SOURCE_DIR}/packaging/debian/changelog)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${debian_changelog_FILES}
+            DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 # dpkg-shlibdeps names the packages of the libraries the binary links (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
