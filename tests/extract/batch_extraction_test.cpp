@@ -1,5 +1,7 @@
 #include "extract/batch_extraction.h"
 
+#include <zlib.h>
+
 #include <csignal>
 #include <map>
 
@@ -52,6 +54,70 @@ TEST_F(BatchExtractionTest, ProgressSeesEveryStepAndCanStopBetweenFiles) {
     EXPECT_EQ(report.written, 2u);
     EXPECT_EQ(Snapshot(dest()).size(), 2u);
     EXPECT_EQ(FormatBatchReport(report), "Extraction cancelled: 2 of 3 file(s) written.");
+}
+
+// Whatever the number of workers, the files and the report are those of writing the entries
+// one after the other in the order given: of entries with the same output name, the later one
+// wins, and failures are listed in that order.
+TEST_F(BatchExtractionTest, ParallelWorkersGiveTheResultOfASerialRun) {
+    std::vector<datwriter::Entry> entries;
+    for (int i = 0; i < 300; ++i) {
+        const std::string folder = "D" + std::to_string(i % 7) + "\\";
+        entries.push_back(Make(folder + "F" + std::to_string(i % 40), std::to_string(i)));
+        if (i % 50 == 0) {
+            auto broken = Make(folder + "F" + std::to_string(i % 40), "zz");
+            broken.offset = 1 << 30;
+            entries.push_back(broken);
+        }
+    }
+    Load(entries);
+    std::vector<EntryIndex> order;
+    for (EntryIndex i = 0; i < entries.size(); ++i) order.push_back((i * 7919) % entries.size());
+
+    BatchOptions serial;
+    serial.threads = 1;
+    const BatchReport expected = Run(order, serial);
+    const auto expectedFiles = Snapshot(dest());
+    ASSERT_EQ(expectedFiles.size(), 40u);
+    for (unsigned threads : {2u, 4u, 16u}) {
+        SCOPED_TRACE(threads);
+        std::filesystem::remove_all(dest());
+        std::filesystem::create_directory(dest());
+        BatchOptions parallel;
+        parallel.threads = threads;
+        const BatchReport report = Run(order, parallel);
+        EXPECT_EQ(report.written, expected.written);
+        EXPECT_EQ(report.failures, expected.failures);
+        EXPECT_EQ(Snapshot(dest()), expectedFiles);
+    }
+}
+
+// A cancel is seen inside an entry, after its first chunk: the entry stops there and leaves
+// neither its partial file nor the folders made for it, whichever way it is written.
+TEST_F(BatchExtractionTest, CancelStopsInsideAnEntryAndLeavesNothing) {
+    const std::string big(std::size_t{1} << 20, 'h');
+    std::string zlib(compressBound(big.size()), '\0');
+    uLongf zlibSize = zlib.size();
+    compress2(reinterpret_cast<Bytef*>(zlib.data()), &zlibSize,
+              reinterpret_cast<const Bytef*>(big.data()), big.size(), 9);
+    zlib.resize(zlibSize);
+    auto packed = Make("D\\PACKED", zlib + std::string(1 << 17, '\0'));  // damaged past 64 KiB
+    packed.type = 1;
+    packed.realSize = static_cast<std::uint32_t>(big.size());
+    Load({Make("D\\STORED", big), Make("D\\WRAPPED", "\x78\xDA" + big), packed});
+    for (const bool unpack : {false, true}) {
+        for (EntryIndex entry : {0u, 1u, 2u}) {
+            SCOPED_TRACE(std::to_string(entry) + (unpack ? " unpacked" : " raw"));
+            BatchMonitor monitor;
+            monitor.requestCancel();
+            ExtractShared shared;
+            shared.monitor = &monitor;
+            const ExtractTarget target{dest(), "NEW\\SUB", unpack};
+            EXPECT_EQ(ExtractEntry(archive, table, entry, target, &shared), kOutcomeCancelled);
+            EXPECT_EQ(monitor.progress().bytesDone, 64u * 1024);
+            EXPECT_TRUE(Snapshot(dest()).empty());
+        }
+    }
 }
 
 TEST(BatchReportText, EmptyWhenAllSucceededAndCappedAtTwentyLines) {

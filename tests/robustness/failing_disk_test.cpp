@@ -168,5 +168,42 @@ TEST(ArchiveCutShort, DuringTheBatchFailsOnlyTheEntriesWhoseBytesAreGone) {
     }
 }
 
+// A read that fails after the entry's folders were made takes away the folders this entry
+// made, and only those: one that was there before stays.
+TEST(ArchiveCutShort, InsideAnEntryRemovesTheFoldersItMade) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> existing;  // folders below the destination beforehand
+        Files left;
+    };
+    const std::vector<Case> cases = {
+        {"none there before", {}, {}},
+        {"the first there before", {"NEW"}, {{"NEW", "<dir>"}}},
+        {"both there before", {"NEW", "NEW/SUB"}, {{"NEW", "<dir>"}, {"NEW/SUB", "<dir>"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        test::TempDir work;
+        const std::string big(200 * 1024, 'b');
+        const auto path = work.write("in.dat", datwriter::BuildDat({Make("BIG", big)}));
+        DatArchive archive;
+        ASSERT_TRUE(archive.load(path).ok);
+        EntryTable table;
+        FolderIndex folders;
+        folders.BuildFolderTree(archive, table);
+        const fs::path dest = work / "out";
+        fs::create_directory(dest);
+        for (const std::string& folder : c.existing) fs::create_directory(dest / folder);
+        // The first 64 KiB chunk still reads; the second does not.
+        fs::resize_file(path, 100 * 1024);
+
+        const std::vector<EntryIndex> entries = {0};
+        const BatchReport report =
+            ExtractBatch(archive, table, entries, ExtractTarget{dest, "NEW\\SUB"});
+        EXPECT_EQ(report.failures, std::vector<std::string>{"BIG: Cannot read DAT file"});
+        EXPECT_EQ(test::Snapshot(dest), c.left);
+    }
+}
+
 }  // namespace
 }  // namespace tarvix

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <QAbstractItemModel>
 #include <QTreeView>
 #include <map>
@@ -42,6 +44,7 @@ struct HostileCase {
     Files files;                        // everything below the destination afterwards
     bool preserve = false;              // re-create each entry's folder path
     std::vector<EntryIndex> extract;    // entries to extract, in order; all when empty
+    bool unpack = false;                // "Unpack packed files" ticked
 };
 
 void PrintTo(const HostileCase& c, std::ostream* os) {
@@ -69,6 +72,11 @@ HostileCase Loads(std::string label, std::string bytes, std::string tree,
 
 HostileCase Preserved(HostileCase c) {
     c.preserve = true;
+    return c;
+}
+
+HostileCase Unpacked(HostileCase c) {
+    c.unpack = true;
     return c;
 }
 
@@ -163,6 +171,93 @@ HostileCase OffsetsAtTheEdges() {
         "OffsetsPastTheEndAndOnTheTrailer", bytes, "D(0,5)",
         {"Cannot read DAT file", "ok", "ok", "Cannot read DAT file", "Cannot read DAT file"},
         {{"B", ""}, {"C", U32(kLength - 8) + U32(kLength)}});
+}
+
+// ---- Unpacking: zlib streams made here by zlib itself, then spoilt ----------------------
+
+std::string Zlib(const std::string& content, int level) {
+    uLongf size = compressBound(static_cast<uLong>(content.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
+              level);
+    out.resize(size);
+    return out;
+}
+
+// A zlib stream of `mebibytes` MiB of zero bytes, made in milliseconds: one MiB deflated on
+// its own (a full flush leaves it byte-aligned and free of history), repeated, then an empty
+// final block and the Adler-32, which for n zero bytes is (n mod 65521) << 16 | 1.
+std::string ZerosStream(std::uint32_t mebibytes) {
+    z_stream s{};
+    deflateInit2(&s, 9, Z_DEFLATED, -15, 9, Z_RLE);
+    std::string zeros(1 << 20, '\0');
+    std::string buffer(1 << 16, '\0');
+    const auto run = [&](std::size_t size, int flush) {
+        s.next_in = reinterpret_cast<Bytef*>(zeros.data());
+        s.avail_in = static_cast<uInt>(size);
+        s.next_out = reinterpret_cast<Bytef*>(buffer.data());
+        s.avail_out = static_cast<uInt>(buffer.size());
+        deflate(&s, flush);
+        return buffer.substr(0, buffer.size() - s.avail_out);
+    };
+    const std::string unit = run(zeros.size(), Z_FULL_FLUSH);
+    const std::string last = run(0, Z_FINISH);
+    deflateEnd(&s);
+    std::string out = "\x78\xDA";
+    for (std::uint32_t i = 0; i < mebibytes; ++i) out += unit;
+    out += last;
+    const std::uint64_t length = std::uint64_t{mebibytes} << 20;
+    const auto adler = static_cast<std::uint32_t>((length % 65521) << 16 | 1);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(adler >> shift));
+    return out;
+}
+
+Entry Packed(std::string name, std::string stored, std::uint32_t realSize) {
+    return Tweak(Make(std::move(name), std::move(stored)), [&](Entry& e) {
+        e.type = 1;
+        e.realSize = realSize;
+    });
+}
+
+std::vector<HostileCase> UnpackingRows() {
+    std::string text;
+    for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i) + " of a message file.\n";
+    const auto size = static_cast<std::uint32_t>(text.size());
+    const std::string best = Zlib(text, 9);  // 78 DA
+    std::string badHeader = best;
+    badHeader[1] = static_cast<char>(0xDB);  // the header's check bits no longer add up
+    std::string badAdler = best;
+    badAdler.back() = static_cast<char>(badAdler.back() ^ 1);
+    const std::string damaged = kOutcomeDamaged;
+    const std::string bomb = ZerosStream(1024);
+    return {
+        Unpacked(Loads(
+            "UnpackEveryZlibLevel",
+            BuildDat({Packed("U\\L1", Zlib(text, 1), size), Packed("U\\L5", Zlib(text, 5), size),
+                      Packed("U\\L6", Zlib(text, 6), size), Packed("U\\L9", best, size)}),
+            "U(0,4)", {"ok", "ok", "ok", "ok"},
+            {{"L1", text}, {"L5", text}, {"L6", text}, {"L9", text}})),
+        Unpacked(Loads(
+            "UnpackDamagedStreams",
+            BuildDat({Packed("U\\HEADER", badHeader, size), Packed("U\\ADLER", badAdler, size),
+                      Packed("U\\CUT", best.substr(0, best.size() - 5), size),
+                      Packed("U\\TRAILING", best + "xx", size), Packed("U\\STORED", text, size)}),
+            "U(0,5)", {damaged, damaged, damaged, damaged, damaged}, {})),
+        Preserved(Unpacked(
+            Loads("UnpackLyingRealSizeLeavesNoFolders",
+                  BuildDat({Packed("U\\V\\SMALL", best, size - 1),
+                            Packed("U\\V\\LARGE", best, size + 1), Packed("U\\V\\EMPTY", "", 0)}),
+                  "U(0,0){V(0,3)}", {damaged, damaged, damaged}, {}))),
+        Unpacked(Loads("UnpackType0ZlibStreamUnchangedAndUnknownTypes",
+                       BuildDat({Make("U\\Z", best),
+                                 Tweak(Make("U\\SEVEN", "abc"), [](Entry& e) { e.type = 7; }),
+                                 Tweak(Make("U\\FF", "abc"), [](Entry& e) { e.type = 0xFF; })}),
+                       "U(0,3)", {"ok", UnknownPackingOutcome(7), UnknownPackingOutcome(0xFF)},
+                       {{"Z", best}})),
+        Unpacked(Loads("UnpackAGibibyteFromAMebibyteWithRealSize10",
+                       BuildDat({Packed("U\\BOMB", bomb, 10)}), "U(0,1)", {damaged}, {})),
+    };
 }
 
 std::vector<HostileCase> Rows() {
@@ -304,6 +399,7 @@ std::vector<HostileCase> Rows() {
                {"ONE", "\x78"},
                {"PLAIN", "abc"}}),
     };
+    for (HostileCase& row : UnpackingRows()) rows.push_back(std::move(row));
     return rows;
 }
 
@@ -359,7 +455,7 @@ TEST_P(HostileArchive, GivesExactlyTheExpectedResult) {
             for (EntryIndex i = 0; i < reader.entryCount(); ++i) entries.push_back(i);
         }
         for (EntryIndex i : entries) {
-            ExtractTarget target{dest, std::nullopt};
+            ExtractTarget target{dest, std::nullopt, c.unpack};
             // What the window passes when the entry's folder is selected in the tree.
             if (c.preserve) {
                 target.preservedFolder = std::string(
