@@ -26,7 +26,47 @@ void AppendUtf8(std::string& out, char16_t c) {
     }
 }
 
+// One code point from the front of `utf8`, or nothing when the bytes are not UTF-8.
+std::optional<char32_t> TakeCodePoint(std::string_view& utf8) {
+    const auto lead = static_cast<unsigned char>(utf8[0]);
+    const std::size_t length = lead < 0x80    ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC2 ? 2
+                                              : 0;
+    if (length == 0 || utf8.size() < length) return std::nullopt;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(utf8[i]);
+        if ((next & 0xC0) != 0x80) return std::nullopt;
+        c = c << 6 | (next & 0x3F);
+    }
+    utf8.remove_prefix(length);
+    return c;
+}
+
+std::optional<unsigned char> ByteOf(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == c) return static_cast<unsigned char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<std::string> Utf8ToCp1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    while (!utf8.empty()) {
+        const std::optional<char32_t> c = TakeCodePoint(utf8);
+        if (!c) return std::nullopt;
+        const std::optional<unsigned char> byte = ByteOf(*c);
+        if (!byte) return std::nullopt;
+        out.push_back(static_cast<char>(*byte));
+    }
+    return out;
+}
 
 char16_t Cp1252ToUnicode(unsigned char byte) {
     if (byte >= 0x80 && byte < 0xA0) return kHighControls[byte - 0x80];

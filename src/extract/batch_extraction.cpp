@@ -16,21 +16,61 @@ namespace {
 // is never split between workers.
 using Chain = std::vector<std::size_t>;
 
-// Two entries can only write the same file when their names' file parts are equal (the
-// folder, if re-created, is the same for the whole batch). Keying by the file part ignores the
-// ".gz" suffix, so an entry and its wrapped twin share a chain too: too cautious at worst.
-std::vector<Chain> ChainsBySameOutput(const EntryTable& table,
-                                      std::span<const EntryIndex> entries) {
-    std::vector<Chain> chains;
-    std::unordered_map<std::string_view, std::size_t> chainOf;
-    chainOf.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::string_view file = SplitFolderAndFile(EntryName(table[entries[i]])).file;
-        const auto [it, added] = chainOf.try_emplace(file, chains.size());
-        if (added) chains.emplace_back();
-        chains[it->second].push_back(i);
+// Chains, as a union-find over the batch's positions: merged chains keep their positions
+// in the order given.
+class ChainBuilder {
+public:
+    explicit ChainBuilder(std::size_t size) : parent_(size) {
+        for (std::size_t i = 0; i < size; ++i) parent_[i] = i;
     }
-    return chains;
+    void join(std::size_t a, std::size_t b) { parent_[root(a)] = root(b); }
+    std::vector<Chain> chains() {
+        std::vector<Chain> chains;
+        std::unordered_map<std::size_t, std::size_t> chainOf;
+        for (std::size_t i = 0; i < parent_.size(); ++i) {
+            const auto [it, added] = chainOf.try_emplace(root(i), chains.size());
+            if (added) chains.emplace_back();
+            chains[it->second].push_back(i);
+        }
+        return chains;
+    }
+
+private:
+    std::size_t root(std::size_t i) {
+        while (parent_[i] != i) i = parent_[i] = parent_[parent_[i]];
+        return i;
+    }
+    std::vector<std::size_t> parent_;
+};
+
+// Entries depend on each other when they would write the same file (the later one wins), or
+// when one's file is a folder on another's way (whichever comes second fails). Both kinds are
+// put in one chain, so that they meet in the order given, as they would one after the other.
+// Keying by the output path before any ".gz" puts an entry and its wrapped twin in one chain
+// too: too cautious at worst.
+std::vector<Chain> ChainsOfDependentEntries(const EntryTable& table,
+                                            std::span<const EntryIndex> entries,
+                                            const ExtractTarget& target) {
+    std::vector<std::string> outputs(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        outputs[i] = OutputPathOf(target, EntryName(table[entries[i]]));
+    }
+    ChainBuilder builder(entries.size());
+    std::unordered_map<std::string_view, std::size_t> firstWriter;
+    firstWriter.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto [it, added] = firstWriter.try_emplace(outputs[i], i);
+        if (!added) builder.join(i, it->second);
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string_view path = outputs[i];
+        for (auto slash = path.find('\\'); slash != std::string_view::npos;
+             slash = path.find('\\', slash + 1)) {
+            const auto file = firstWriter.find(path.substr(0, slash));
+            if (file != firstWriter.end()) builder.join(i, file->second);
+        }
+    }
+    return builder.chains();
 }
 
 std::uint64_t StoredBytesOf(const EntryTable& table, std::span<const EntryIndex> entries) {
@@ -56,7 +96,7 @@ public:
           target_(target),
           options_(options),
           monitor_(monitor),
-          chains_(ChainsBySameOutput(table, entries)),
+          chains_(ChainsOfDependentEntries(table, entries, target)),
           outcomes_(entries.size()) {
         shared_.monitor = &monitor;
     }

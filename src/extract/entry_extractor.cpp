@@ -215,7 +215,34 @@ std::string Outcome(WriteResult result, const EntryInfo& info) {
     return CannotWrite(info);
 }
 
+// The folder path an entry is written below, if any.
+std::optional<std::string_view> FolderFor(const ExtractTarget& target, std::string_view name) {
+    if (!target.ownFolders) {
+        if (!target.preservedFolder) return std::nullopt;
+        return std::string_view(*target.preservedFolder);
+    }
+    const auto slash = name.rfind('\\');
+    if (slash == std::string_view::npos) return std::nullopt;
+    std::string_view folder = name.substr(0, slash);
+    if (folder.starts_with(target.droppedPrefix)) folder.remove_prefix(target.droppedPrefix.size());
+    return folder;
+}
+
 }  // namespace
+
+std::string OutputPathOf(const ExtractTarget& target, std::string_view name) {
+    std::string path;
+    if (const auto folder = FolderFor(target, name)) {
+        for (std::string_view rest = *folder;;) {
+            const auto slash = rest.find('\\');
+            const std::string_view component = rest.substr(0, slash);
+            if (!component.empty()) path.append(component).push_back('\\');
+            if (slash == std::string_view::npos) break;
+            rest.remove_prefix(slash + 1);
+        }
+    }
+    return path.append(SplitFolderAndFile(name).file);
+}
 
 std::string UnknownPackingOutcome(std::uint8_t type) {
     return "Unknown packing (Type " + std::to_string(type) + ")";
@@ -233,7 +260,8 @@ std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, Ent
     const std::string_view fileName = SplitFolderAndFile(info.name).file;
     std::vector<std::string_view> folders;
     if (!IsSafeComponent(fileName)) return CannotWrite(info);
-    if (target.preservedFolder && !FolderComponents(*target.preservedFolder, folders)) {
+    if (const auto folder = FolderFor(target, info.name);
+        folder && !FolderComponents(*folder, folders)) {
         return CannotWrite(info);
     }
 

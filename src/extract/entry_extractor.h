@@ -39,7 +39,16 @@ struct ExtractTarget {
     // Write the real content of packed entries, by their Type byte, instead of the stored
     // bytes with the ".gz" wrapping.
     bool unpack = false;
+    // Each entry below its own folder path (its name before the last backslash; none for a
+    // name without one) instead of `preservedFolder`, less `droppedPrefix` at its front.
+    bool ownFolders = false;
+    std::string droppedPrefix{};
 };
+
+// Where below the destination an entry named `name` goes: its folder components and its file
+// name, joined by backslashes, without empty components and before any ".gz". Entries of one
+// batch write the same file exactly when these are equal.
+std::string OutputPathOf(const ExtractTarget& target, std::string_view name);
 
 // What the entries of one batch share while they are written, possibly on several threads.
 struct ExtractShared {

@@ -120,6 +120,59 @@ TEST_F(BatchExtractionTest, CancelStopsInsideAnEntryAndLeavesNothing) {
     }
 }
 
+// Entries below their own folders: the folder of the selection's parent is dropped, and where
+// one name is needed both as a file and as a folder, whichever comes second fails, on any
+// number of workers.
+TEST_F(BatchExtractionTest, OwnFoldersAndFileFolderClashes) {
+    Load({Make("X", "top"), Make("X\\Y", "y"), Make("ART\\CRITTERS\\A", "a"),
+          Make("ART\\CRITTERS\\SUB\\B", "b"), Make("Z\\W", "w"), Make("Z", "z")});
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        const char* label;
+        std::string droppedPrefix;
+        std::vector<EntryIndex> entries;
+        std::vector<std::string> failures;
+        Files files;
+    };
+    const std::vector<Case> cases = {
+        {"whole archive",
+         "",
+         {0, 1, 2, 3, 4, 5},
+         {"Cannot write X\\Y", "Cannot write Z"},
+         {{"X", "top"},
+          {"ART", "<dir>"},
+          {"ART/CRITTERS", "<dir>"},
+          {"ART/CRITTERS/A", "a"},
+          {"ART/CRITTERS/SUB", "<dir>"},
+          {"ART/CRITTERS/SUB/B", "b"},
+          {"Z", "<dir>"},
+          {"Z/W", "w"}}},
+        {"a folder below the top",
+         "ART\\",
+         {2, 3},
+         {},
+         {{"CRITTERS", "<dir>"},
+          {"CRITTERS/A", "a"},
+          {"CRITTERS/SUB", "<dir>"},
+          {"CRITTERS/SUB/B", "b"}}},
+    };
+    for (const Case& c : cases) {
+        for (unsigned threads : {1u, 4u}) {
+            SCOPED_TRACE(std::string(c.label) + ", threads " + std::to_string(threads));
+            std::filesystem::remove_all(dest());
+            std::filesystem::create_directory(dest());
+            ExtractTarget target{dest(), std::nullopt};
+            target.ownFolders = true;
+            target.droppedPrefix = c.droppedPrefix;
+            BatchOptions options;
+            options.threads = threads;
+            const BatchReport report = ExtractBatch(archive, table, c.entries, target, options);
+            EXPECT_EQ(report.failures, c.failures);
+            EXPECT_EQ(Snapshot(dest()), c.files);
+        }
+    }
+}
+
 TEST(BatchReportText, EmptyWhenAllSucceededAndCappedAtTwentyLines) {
     BatchReport ok;
     ok.total = ok.written = 5;
