@@ -8,7 +8,8 @@
 namespace tarvix::bench {
 
 // What a synthetic archive looks like. Names are uppercase 8.3 ("ART\CRITTERS\HMJMPSAA.FRM"),
-// folder paths are 1 to maxDepth components deep, and most stored data begins 78 DA.
+// folder paths are 1 to maxDepth components deep, and most entries are real zlib streams
+// (Type 1, 78 DA) of text that unpacks to three times its stored size.
 struct ArchiveShape {
     std::string key;              // file name stem in the work folder
     std::size_t entries = 0;      // every folder holds at least one file
@@ -18,7 +19,7 @@ struct ArchiveShape {
     std::size_t bigFolder = 0;    // files of one extra-large folder (BIGFOLDR), 0 for none
     std::uint32_t meanBytes = 0;  // stored bytes per entry, on average
     bool fixedSize = false;       // every entry exactly meanBytes long
-    unsigned zlibPercent = 90;    // share of entries whose stored bytes begin 78 DA
+    unsigned zlibPercent = 90;    // share of entries packed with zlib
 };
 
 // The shapes the benchmarks measure; `scale` divides entry and folder counts (1 = full size,
