@@ -6,6 +6,9 @@
 //   tree/walk           the folder index alone, on an entry list already in memory
 //   tree/linear-scan    the same tree built by scanning every node of a depth (yardstick)
 //   list/fill-model     the file list model filled with the 100,000-file folder
+//   unpack/tarvix       every entry of the realistic archive unpacked below its folders
+//   unpack/inflate-in-memory  the same streams inflated in memory on all cores (yardstick)
+//   unpack/tarvix-N-worker(s)  unpacking on one and on two workers
 //   extract/tarvix      10,000 files written by ExtractBatch
 //   extract/plain-copy  the same byte ranges copied into as many new files (yardstick)
 //
@@ -18,6 +21,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,11 +29,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/dat_archive.h"
 #include "archive/folder_index.h"
 #include "extract/batch_extraction.h"
+#include "extract/zlib_inflater.h"
 #include "hash_flood.h"
 #include "linear_scan_tree.h"
 #include "synthetic_dat.h"
@@ -204,6 +210,67 @@ void Extract(benchmark::State& state, fs::path path, fs::path work) {
     state.counters["files"] = static_cast<double>(entries.size());
 }
 
+// Unpacks every entry of the archive below its own folder, as the window and the command line
+// do, on `threads` workers (0: one per core).
+void Unpack(benchmark::State& state, fs::path path, fs::path work, unsigned threads) {
+    Indexed indexed(path);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder(work, "out-unpack");
+        state.ResumeTiming();
+        ExtractTarget target{dest, std::nullopt, true};
+        target.ownFolders = true;
+        BatchOptions options;
+        options.threads = threads;
+        const BatchReport report =
+            ExtractBatch(*indexed.archive, indexed.table, indexed.entries, target, options);
+        state.PauseTiming();
+        if (report.written != indexed.entries.size())
+            Fail("unpacking wrote " + std::to_string(report.written));
+        Settle(dest);
+        state.ResumeTiming();
+    }
+}
+
+// The limit that writing files can approach: the same streams read and inflated in memory, in
+// the same chunks, on one worker per core, the output thrown away.
+void InflateInMemory(benchmark::State& state, fs::path path) {
+    Indexed indexed(path);
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    for (auto _ : state) {
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::uint64_t> produced{0};
+        const auto work = [&] {
+            std::vector<std::uint8_t> in(64 * 1024), out(64 * 1024);
+            for (std::size_t i; (i = next.fetch_add(1)) < indexed.entries.size();) {
+                const EntryInfo info = GetEntryInfo(indexed.table, indexed.entries[i]);
+                if (info.type != 1) continue;
+                ZlibInflater inflater;
+                std::uint64_t read = 0;
+                for (bool done = false; !done;) {
+                    const auto n = static_cast<std::size_t>(
+                        std::min<std::uint64_t>(in.size(), info.packedSize - read));
+                    indexed.archive->readAt(info.offset + read, in.data(), n);
+                    read += n;
+                    inflater.feed(in.data(), n);
+                    for (;;) {
+                        std::size_t got = 0;
+                        const auto status = inflater.inflate(out.data(), out.size(), got);
+                        produced += got;
+                        if (status == ZlibInflater::Status::OutputFull) continue;
+                        done = status != ZlibInflater::Status::NeedInput || read == info.packedSize;
+                        break;
+                    }
+                }
+            }
+        };
+        std::vector<std::thread> pool;
+        for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
+        for (std::thread& t : pool) t.join();
+        benchmark::DoNotOptimize(produced.load());
+    }
+}
+
 // What any program must do at the least: read each byte range once and write it to a new file.
 void PlainCopy(benchmark::State& state, fs::path path, fs::path work) {
     Indexed indexed(path);
@@ -277,6 +344,20 @@ public:
             const double ratio = crafted->real / random->real;
             std::printf("%-56s %9.2fx %9.2fx  %s\n", "flood: crafted / random names <= 2x", ratio,
                         crafted->cpu / random->cpu, ratio <= 2 ? "met" : "MISSED");
+        }
+        const Figure* unpack = Find("unpack/tarvix");
+        const Figure* inMemory = Find("unpack/inflate-in-memory");
+        if (unpack && inMemory) {
+            const double ratio = unpack->real / inMemory->real;
+            std::printf("%-56s %9.2fx %9.2fx  %s\n", "unpacking / in-memory inflation <= 1.25x",
+                        ratio, unpack->cpu / inMemory->cpu, ratio <= 1.25 ? "met" : "MISSED");
+        }
+        const Figure* one = Find("unpack/tarvix-1-worker");
+        const Figure* two = Find("unpack/tarvix-2-workers");
+        if (one && two) {
+            const double speedup = one->real / two->real;
+            std::printf("%-56s %9.2fx %10s  %s\n", "unpacking: 2 workers over 1 >= 1.6x", speedup,
+                        "", speedup >= 1.6 ? "met" : "MISSED");
         }
         const Figure* tarvix = Find("extract/tarvix");
         const Figure* copy = Find("extract/plain-copy");
@@ -373,6 +454,14 @@ int main(int argc, char** argv) {
         Tune(benchmark::RegisterBenchmark(("list/fill-model/" + a->path.stem().string()).c_str(),
                                           FillModel, a->path, a->bigFolderPath));
     }
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix", Unpack, realistic.path, work, 0u))
+        ->Iterations(1);
+    Tune(benchmark::RegisterBenchmark("unpack/inflate-in-memory", InflateInMemory, realistic.path))
+        ->Iterations(1);
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix-1-worker", Unpack, realistic.path, work, 1u))
+        ->Iterations(1);
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix-2-workers", Unpack, realistic.path, work, 2u))
+        ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("extract/tarvix", Extract, extraction.path, work))
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("extract/plain-copy", PlainCopy, extraction.path, work))
