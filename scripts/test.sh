@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds TARVIX and its tests into build/ (installing missing Debian packages first) and runs
 # every test, then builds and runs them all again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (preset "asan", build-asan/). Exits non-zero when any test fails.
+# UndefinedBehaviorSanitizer (preset "asan", build-asan/), and the tests that extract on worker
+# threads under ThreadSanitizer (preset "tsan", build-tsan/). Exits non-zero when any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh" "$root/build" -DTARVIX_BUILD_TESTS=ON
@@ -13,3 +14,8 @@ ctest --test-dir "$root/build" --output-on-failure --parallel 2
 (cd "$root" && cmake --preset asan >/dev/null &&
     cmake --build --preset asan --parallel "$(nproc 2>/dev/null || echo 2)" &&
     ctest --preset asan)
+
+# The threaded extraction under ThreadSanitizer: only the tests that run it (the preset's filter).
+(cd "$root" && cmake --preset tsan >/dev/null &&
+    cmake --build --preset tsan --parallel "$(nproc 2>/dev/null || echo 2)" &&
+    ctest --preset tsan)
