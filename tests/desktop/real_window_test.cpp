@@ -45,6 +45,8 @@ std::uint32_t ReadU32(const QByteArray& bytes, qsizetype at) {
 struct StoredEntry {
     QByteArray name;  // full internal path
     QByteArray stored;
+    std::uint8_t type = 0;
+    std::uint32_t realSize = 0;
 };
 
 // Reads the directory at the end of a DAT file: trailer, then entries of name length, name,
@@ -68,7 +70,9 @@ std::vector<StoredEntry> ReadArchive(const QString& path) {
         if (at + 17 + static_cast<qsizetype>(nameSize) > end) return {};
         StoredEntry entry;
         entry.name = bytes.mid(at + 4, nameSize);
+        entry.type = static_cast<std::uint8_t>(bytes[at + 4 + nameSize]);
         const qsizetype fields = at + 4 + nameSize + 1;
+        entry.realSize = ReadU32(bytes, fields);
         const std::uint32_t packedSize = ReadU32(bytes, fields + 4);
         const std::uint32_t offset = ReadU32(bytes, fields + 8);
         if (static_cast<std::uint64_t>(offset) + packedSize > dataSize) return {};
@@ -95,6 +99,26 @@ QMap<QString, QByteArray> ExpectedFiles(const std::vector<StoredEntry>& entries,
         } else {
             files[QString::fromLatin1(name)] = entry.stored;
         }
+    }
+    return files;
+}
+
+// The files that unpacking every entry of `folder` writes: Type 1 entries inflated by zlib
+// (through Qt's qUncompress, which wants the size in front), everything else unchanged.
+QMap<QString, QByteArray> ExpectedUnpacked(const std::vector<StoredEntry>& entries,
+                                           const QByteArray& folder) {
+    QMap<QString, QByteArray> files;
+    for (const StoredEntry& entry : entries) {
+        const qsizetype slash = entry.name.lastIndexOf('\\');
+        if (slash < 0 || entry.name.left(slash) != folder) continue;
+        QByteArray content = entry.stored;
+        if (entry.type == 1) {
+            QByteArray sized(4, '\0');
+            for (int i = 0; i < 4; ++i)
+                sized[i] = static_cast<char>(entry.realSize >> (24 - 8 * i));
+            content = qUncompress(sized + entry.stored);
+        }
+        files[QString::fromLatin1(entry.name.mid(slash + 1))] = content;
     }
     return files;
 }
@@ -391,6 +415,24 @@ TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
         EXPECT_EQ(found.value(it.key()), it.value()) << it.key().toStdString();
     }
+
+    // Once more with "Unpack packed files" ticked by its mnemonic, from the check box back to
+    // Extract: the packed entries now come out as their real content.
+    const QMap<QString, QByteArray> unpacked = ExpectedUnpacked(entries, folder);
+    ASSERT_NE(unpacked, expected) << "the folder has no packed entry";
+    const QString unpackedTo = home_.filePath(QStringLiteral("unpacked"));
+    ASSERT_TRUE(QDir().mkpath(unpackedTo));
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("alt+u"), QStringLiteral("shift+Tab"),
+                                  QStringLiteral("shift+Tab"), QStringLiteral("Return")}));
+    const auto secondSave = waitForWindow(QStringLiteral("Choose path to extract files to.."));
+    ASSERT_TRUE(secondSave) << "Extract opened no save dialog; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*secondSave));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));
+    ASSERT_NO_FATAL_FAILURE(type(unpackedTo + QStringLiteral("/") + unpacked.firstKey()));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+    EXPECT_TRUE(WaitUntil([&] { return FilesIn(unpackedTo) == unpacked; }, kStepTimeoutMs))
+        << "unpacked: found " << FilesIn(unpackedTo).keys().join(' ').toStdString();
 
     ASSERT_NO_FATAL_FAILURE(focus(*window));
     ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
