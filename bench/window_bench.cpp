@@ -72,6 +72,10 @@ public:
     }
     fs::path saveTo;
     void showMessage(const std::string& text) override { std::cerr << "message: " << text << '\n'; }
+    std::optional<fs::path> chooseFolder(const std::string&) override {
+        if (saveTo.empty()) return {};
+        return saveTo.parent_path();
+    }
     double chosenAtMs = 0;
 
 private:

@@ -27,6 +27,7 @@ public:
     void showMessage(const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
+    std::optional<std::filesystem::path> chooseFolder(const std::string&) override { return {}; }
 
 private:
     std::filesystem::path archive_;

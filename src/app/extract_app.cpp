@@ -1,8 +1,10 @@
 #include "app/extract_app.h"
 
 #include <QSettings>
+#include <cstdio>
 
 #include "ui/extract_dlg.h"
+#include "ui/qt_text.h"
 #include "ui/qt_user_dialogs.h"
 
 namespace tarvix {
@@ -18,10 +20,20 @@ CExtractApp::CExtractApp(int& argc, char** argv) : app_(argc, argv) {
     }
 }
 
-int CExtractApp::InitInstance() {
+StartRequest CExtractApp::ReadCommandLine(int argc, char** argv) {
+    QCoreApplication probe(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVIX_VERSION));
+    const StartRequest request = ParseCommandLine(QCoreApplication::arguments());
+    std::fputs(request.standardOutput.toLocal8Bit().constData(), stdout);
+    std::fputs(request.standardError.toLocal8Bit().constData(), stderr);
+    return request;
+}
+
+int CExtractApp::InitInstance(const std::optional<QString>& archive) {
     QtUserDialogs dialogs;
     CExtractDlg dialog(dialogs);
     dialogs.setOwner(&dialog);
+    if (archive) dialog.setStartupArchive(ToFsPath(*archive));
     dialog.exec();
     return 0;
 }

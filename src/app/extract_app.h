@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <optional>
+
+#include "app/command_line.h"
 
 namespace tarvix {
 
@@ -11,7 +14,12 @@ class CExtractApp {
 public:
     CExtractApp(int& argc, char** argv);
 
-    int InitInstance();
+    // Reads the command line before any window exists, so that --help and --version work
+    // without a display; prints what is to be printed.
+    static StartRequest ReadCommandLine(int argc, char** argv);
+
+    // Runs the main window, on `archive` if given, else on the one chosen in the open dialog.
+    int InitInstance(const std::optional<QString>& archive = std::nullopt);
 
 private:
     QApplication app_;

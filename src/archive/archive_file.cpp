@@ -1,5 +1,7 @@
 #include "archive/archive_file.h"
 
+#include <utility>
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +13,10 @@
 namespace tarvix {
 
 #ifndef _WIN32
+
+void ArchiveFile::swap(ArchiveFile& other) noexcept {
+    std::swap(fd_, other.fd_);
+}
 
 bool ArchiveFile::open(const std::filesystem::path& path) {
     close();
@@ -46,6 +52,11 @@ std::size_t ArchiveFile::readAt(std::uint64_t offset, std::uint8_t* buffer,
 }
 
 #else
+
+void ArchiveFile::swap(ArchiveFile& other) noexcept {
+    std::scoped_lock lock(mutex_, other.mutex_);
+    stream_.swap(other.stream_);
+}
 
 bool ArchiveFile::open(const std::filesystem::path& path) {
     close();

@@ -19,6 +19,7 @@ public:
     ArchiveFile() = default;
     ArchiveFile(const ArchiveFile&) = delete;
     ArchiveFile& operator=(const ArchiveFile&) = delete;
+    void swap(ArchiveFile& other) noexcept;
     ~ArchiveFile() { close(); }
 
     bool open(const std::filesystem::path& path);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -41,11 +42,18 @@ void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t
 }  // namespace
 
 bool DatArchive::OpenArchive(UserDialogs& dialogs) {
+    const auto chosen = ChooseArchive(dialogs);
+    return chosen && OpenArchiveFile(*chosen, dialogs);
+}
+
+std::optional<std::filesystem::path> DatArchive::ChooseArchive(UserDialogs& dialogs) {
     const OpenFileRequest request{"dat",
                                   {{"DAT Files (*.dat)", "*.dat"}, {"All Files (*.*)", "*.*"}}};
-    const auto chosen = dialogs.chooseFileToOpen(request);
-    if (!chosen) return false;
-    const LoadResult result = load(*chosen);
+    return dialogs.chooseFileToOpen(request);
+}
+
+bool DatArchive::OpenArchiveFile(const std::filesystem::path& path, UserDialogs& dialogs) {
+    const LoadResult result = load(path);
     if (!result.message.empty()) dialogs.showMessage(result.message);
     return result.ok;
 }
@@ -91,6 +99,17 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     }
     loaded_ = true;
     return {true, {}};
+}
+
+void DatArchive::swap(DatArchive& other) noexcept {
+    path_.swap(other.path_);
+    file_.swap(other.file_);
+    std::swap(dataSize_, other.dataSize_);
+    std::swap(treeSize_, other.treeSize_);
+    dirBlock_.swap(other.dirBlock_);
+    std::swap(dirBlockSize_, other.dirBlockSize_);
+    std::swap(entryCount_, other.entryCount_);
+    std::swap(loaded_, other.loaded_);
 }
 
 void DatArchive::CloseArchive() {

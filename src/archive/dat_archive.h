@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -25,9 +26,17 @@ public:
     DatArchive& operator=(const DatArchive&) = delete;
     ~DatArchive() { CloseArchive(); }
 
+    // Trades everything with `other`: how a window takes over an archive that loaded, keeping
+    // the one it had until then.
+    void swap(DatArchive& other) noexcept;
+
     // Asks the user for the archive and loads it. Every refusal has been shown as a message
     // by the time this returns false; a cancelled dialog shows none.
     bool OpenArchive(UserDialogs& dialogs);
+    // The archive the user chooses in the open dialog, or nothing when they cancel.
+    static std::optional<std::filesystem::path> ChooseArchive(UserDialogs& dialogs);
+    // Loads `path`, showing why when it is refused, as OpenArchive does after the dialog.
+    bool OpenArchiveFile(const std::filesystem::path& path, UserDialogs& dialogs);
 
     struct LoadResult {
         bool ok = false;

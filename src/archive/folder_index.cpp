@@ -299,6 +299,21 @@ std::span<const EntryIndex> FolderIndex::filesOf(NodeId id) const {
                                                        filesBegin_[id + 1] - filesBegin_[id]);
 }
 
+std::vector<EntryIndex> FolderIndex::entriesBelow(NodeId id) const {
+    std::vector<EntryIndex> entries;
+    std::vector<NodeId> pending = {id};
+    while (!pending.empty()) {
+        const NodeId node = pending.back();
+        pending.pop_back();
+        const auto files = filesOf(node);
+        entries.insert(entries.end(), files.begin(), files.end());
+        const auto& children = nodes_[node].children;
+        pending.insert(pending.end(), children.begin(), children.end());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 // Collected upwards, written downwards: linear in the path's length however deep it is.
 std::string FolderIndex::pathOf(NodeId id) const {
     std::vector<NodeId> chain;

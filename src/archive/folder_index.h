@@ -47,9 +47,12 @@ public:
     FolderIndex();
     // A fixed key, for benchmarks that must see the same table on every run.
     explicit FolderIndex(const HashKey& key);
-    // Nodes refer into the index's own child lists, so it is never copied.
+    // Nodes refer into the index's own child lists, so it is never copied; a move takes the
+    // lists' storage along, which keeps those references valid.
     FolderIndex(const FolderIndex&) = delete;
     FolderIndex& operator=(const FolderIndex&) = delete;
+    FolderIndex(FolderIndex&&) noexcept = default;
+    FolderIndex& operator=(FolderIndex&&) noexcept = default;
 
     // Walks the loaded archive's entry list, fills `table` and builds the tree.
     void BuildFolderTree(const DatArchive& archive, EntryTable& table);
@@ -59,6 +62,10 @@ public:
 
     // Entries whose folder path equals the node's path, in directory order.
     std::span<const EntryIndex> filesOf(NodeId id) const;
+
+    // Every entry listed in the node or in any node below it, in directory order: a folder
+    // with everything it holds.
+    std::vector<EntryIndex> entriesBelow(NodeId id) const;
 
     // The node's internal path: its components from the top, joined by backslashes.
     std::string pathOf(NodeId id) const;

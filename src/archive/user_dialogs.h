@@ -37,6 +37,9 @@ public:
         const SaveFileRequest& request) = 0;
     // A modal message with an OK button only. Text is UTF-8.
     virtual void showMessage(const std::string& text) = 0;
+    // An existing folder, chosen in a dialog titled `title` (UTF-8) in which the user may also
+    // make a new one; nothing when the user cancels.
+    virtual std::optional<std::filesystem::path> chooseFolder(const std::string& title) = 0;
 };
 
 }  // namespace tarvix

@@ -1,6 +1,7 @@
 #include "ui/extract_dlg.h"
 
 #include <QKeyEvent>
+#include <QShortcut>
 
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
@@ -49,6 +50,7 @@ CExtractDlg::CExtractDlg(UserDialogs& dialogs, QWidget* parent)
     setWindowTitle(QString::fromLatin1(kInitialCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
+    setAcceptDrops(true);
     createControls();
     layOutControls();
     wireEvents();
@@ -128,6 +130,8 @@ void CExtractDlg::wireEvents() {
             &CExtractDlg::FillFileList);
     connect(list_, &FileListView::leftClicked, this, &CExtractDlg::OnListClick);
     connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
+            &CExtractDlg::OpenAnother);
     connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
     connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
     // Keyboard selection (Ctrl+A, Shift+arrows, Space) updates the summary like a click.
@@ -148,8 +152,10 @@ void CExtractDlg::OnInitDialog() {
     preservePaths_->setChecked(false);
     unpack_->setChecked(false);
     extractButton_->setEnabled(false);
-    if (archive_.OpenArchive(dialogs_)) {
-        setWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix));
+    const bool opened = startupArchive_ ? archive_.OpenArchiveFile(*startupArchive_, dialogs_)
+                                        : archive_.OpenArchive(dialogs_);
+    if (opened) {
+        ShowArchiveInCaption();
         BuildFolderTree();
     } else {
         dialogs_.showMessage(messages::kCannotOpen);

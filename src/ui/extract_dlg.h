@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,13 @@ public:
 
     // The first show runs the start-up: choose and load the archive, build the tree.
     void setVisible(bool visible) override;
+    // Opens `path` at start-up instead of asking for the archive.
+    void setStartupArchive(const std::filesystem::path& path);
+
+    // Asks for another archive (Ctrl+O), or opens `path`, in place of the current one. A
+    // refused archive is reported and the current one stays as it was.
+    void OpenAnother();
+    void OpenAnotherArchive(const std::filesystem::path& path);
 
     std::string GetSelectedFolderPath() const;  // Windows-1252 bytes
     std::vector<int> SelectedRows() const;      // in display order
@@ -65,6 +73,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
@@ -72,6 +82,7 @@ private:
     void wireEvents();
     void OnInitDialog();
     void BuildFolderTree();
+    void ShowArchiveInCaption();
     void ShowVersion();
 
     void FillFileList();
@@ -87,6 +98,7 @@ private:
     EntryTable entryTable_;
     FolderIndex folders_;
     bool initialized_ = false;
+    std::optional<std::filesystem::path> startupArchive_;
     bool fillingList_ = false;
     BatchMonitor* runningBatch_ = nullptr;  // the batch being extracted, if any
     std::optional<int> closeAfterBatch_;    // the result to end with once it has stopped

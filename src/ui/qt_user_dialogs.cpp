@@ -59,6 +59,21 @@ std::optional<std::filesystem::path> QtUserDialogs::choosePathToSave(
     return RunFileDialog(dialog);
 }
 
+std::optional<std::filesystem::path> QtUserDialogs::chooseFolder(const std::string& title) {
+    QFileDialog dialog(owner_, QString::fromStdString(title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        const QString chosen = dialog.selectedFiles().constFirst();
+        if (QFileInfo(chosen).isDir()) return ToFsPath(chosen);
+        ShowMessageBox(
+            &dialog,
+            QObject::tr("The folder %1 does not exist.").arg(QDir::toNativeSeparators(chosen)));
+    }
+}
+
 void QtUserDialogs::showMessage(const std::string& text) {
     ShowMessageBox(owner_, QString::fromStdString(text));
 }

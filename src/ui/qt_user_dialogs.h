@@ -16,6 +16,7 @@ public:
     std::optional<std::filesystem::path> chooseFileToOpen(const OpenFileRequest& request) override;
     std::optional<std::filesystem::path> choosePathToSave(const SaveFileRequest& request) override;
     void showMessage(const std::string& text) override;
+    std::optional<std::filesystem::path> chooseFolder(const std::string& title) override;
 
 private:
     QPointer<QWidget> owner_;

@@ -124,6 +124,16 @@ TEST_F(FolderIndexTest, TheTreeDoesNotDependOnTheHashKey) {
     }
 }
 
+// A folder with everything below it, and nothing of a folder whose name only begins alike.
+TEST_F(FolderIndexTest, EntriesBelowAFolderInDirectoryOrder) {
+    Build({"ART\\CRITTERS\\A", "ART\\CRITTERSX\\B", "ART\\CRITTERS\\SUB\\C", "ART",
+           "ART\\CRITTERS\\D", "TEXT\\E"});
+    EXPECT_EQ(folders.entriesBelow(Find({"ART", "CRITTERS"})), (std::vector<EntryIndex>{0, 2, 4}));
+    EXPECT_EQ(folders.entriesBelow(Find({"ART"})), (std::vector<EntryIndex>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(folders.entriesBelow(FolderIndex::kRoot),
+              (std::vector<EntryIndex>{0, 1, 2, 3, 4, 5}));
+}
+
 TEST_F(FolderIndexTest, EntryTableGrowsPast25000WithANullAfterTheLastEntry) {
     std::vector<std::string> names;
     for (int i = 0; i < 30000; ++i) {

@@ -24,4 +24,9 @@ std::optional<std::filesystem::path> ScriptedDialogs::choosePathToSave(
     return Next(saveAnswers_);
 }
 
+std::optional<std::filesystem::path> ScriptedDialogs::chooseFolder(const std::string& title) {
+    folderTitles.push_back(title);
+    return Next(folderAnswers_);
+}
+
 }  // namespace tarvix::test
