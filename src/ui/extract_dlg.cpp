@@ -60,12 +60,10 @@ CExtractDlg::~CExtractDlg() {
 
 // Made in tab order; each is named after its control id.
 void CExtractDlg::createControls() {
-    tree_ = MakeControl<QTreeView>(this, kIdTree, "IDC_TREE");
-    tree_->setHeaderHidden(true);
+    tree_ = MakeControl<FolderTreeView>(this, kIdTree, "IDC_TREE");
     tree_->setRootIsDecorated(true);
     tree_->setUniformRowHeights(true);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setDragEnabled(false);
     tree_->setAccessibleName(tr("Folders"));
     treeModel_ = new FolderTreeModel(folders_, this);

@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeView>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "ui/file_list_model.h"
 #include "ui/file_list_view.h"
 #include "ui/folder_tree_model.h"
+#include "ui/folder_tree_view.h"
 
 namespace tarvix {
 
@@ -85,7 +85,7 @@ private:
     QLineEdit* statusBox_ = nullptr;
     FileListView* list_ = nullptr;
     QLineEdit* pathBox_ = nullptr;
-    QTreeView* tree_ = nullptr;
+    FolderTreeView* tree_ = nullptr;
     QPushButton* versionButton_ = nullptr;
     FolderTreeModel* treeModel_ = nullptr;
     FileListModel* listModel_ = nullptr;

@@ -1,0 +1,50 @@
+#include "ui/folder_tree_view.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+namespace tarvix {
+
+// The tree's one column is as wide as its widest open row, so that every row lies inside it
+// and a horizontal scroll bar appears once a row is wider than the view.
+FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent) {
+    setHeaderHidden(true);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+// QTreeView scrolls sideways by whole columns: when the column is wider than the view, it
+// goes back to the column's left edge, however deep the row is. It is left to scroll up and
+// down; sideways the row itself is brought into view: its expand mark and as much of its name
+// as fits.
+void FolderTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar* bar = horizontalScrollBar();
+    const int sideways = bar->value();
+    QTreeView::scrollTo(index, hint);
+    bar->setValue(sideways);
+
+    const QRect cell = visualRect(index);
+    if (cell.isEmpty()) return;  // not laid out: inside a closed folder
+    const QRect row(cell.left() - indentation(), cell.top(),
+                    indentation() + sizeHintForIndex(index).width(), cell.height());
+    const int viewWidth = viewport()->width();
+    if (row.left() < 0 || row.width() > viewWidth) {
+        bar->setValue(sideways + row.left());
+    } else if (row.right() >= viewWidth) {
+        bar->setValue(sideways + row.right() - viewWidth + 1);
+    }
+}
+
+// A keyboard move selects the new current folder, then selects again whatever lies under the
+// centre of its row; QTreeView clears the selection when nothing does (a row reaching past
+// the column's right edge). Such a rectangle leaves the selection as it is.
+void FolderTreeView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
+    const QRect normal = rect.normalized();
+    if (!indexAt(normal.topLeft()).isValid() && !indexAt(normal.bottomRight()).isValid()) return;
+    QTreeView::setSelection(rect, command);
+}
+
+}  // namespace tarvix
