@@ -38,6 +38,17 @@ void FolderTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     }
 }
 
+// Commands that would leave no folder selected, and so an empty list, are dropped: Ctrl+click
+// and Ctrl+Space on the selected folder deselect it, and a click beside every folder clears
+// the selection when the mouse button is released.
+QItemSelectionModel::SelectionFlags FolderTreeView::selectionCommand(const QModelIndex& index,
+                                                                     const QEvent* event) const {
+    const QItemSelectionModel::SelectionFlags command = QTreeView::selectionCommand(index, event);
+    const bool leavesNone = (command & QItemSelectionModel::Deselect) ||
+                            ((command & QItemSelectionModel::Clear) && !index.isValid());
+    return leavesNone ? QItemSelectionModel::NoUpdate : command;
+}
+
 // A keyboard move selects the new current folder, then selects again whatever lies under the
 // centre of its row; QTreeView clears the selection when nothing does (a row reaching past
 // the column's right edge). Such a rectangle leaves the selection as it is.

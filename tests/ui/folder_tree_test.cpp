@@ -109,5 +109,57 @@ TEST_F(NarrowTreeTest, KeyboardMoveOntoARowPastTheColumnKeepsItSelected) {
     EXPECT_EQ(listTexts(), QStringList{"F.TXT"});
 }
 
+// The ways a person could deselect the selected folder; each leaves it selected.
+struct DeselectAttempt {
+    const char* name;
+    void (*attempt)(QTreeView* tree, const QModelIndex& selected);
+};
+
+void PrintTo(const DeselectAttempt& a, std::ostream* os) {
+    *os << a.name;
+}
+
+class SelectedFolderTest : public test::WindowFixture,
+                           public ::testing::WithParamInterface<DeselectAttempt> {};
+
+TEST_P(SelectedFolderTest, StaysSelected) {
+    Start({Make("ART\\A.FRM", "a"), Make("ART\\B.FRM", "b"), Make("SOUND\\C.ACM", "c")});
+    selectFolder({"ART"});
+    const QModelIndex art = tree()->currentIndex();
+    GetParam().attempt(tree(), art);
+    EXPECT_TRUE(tree()->selectionModel()->isSelected(art));
+    EXPECT_EQ(tree()->currentIndex(), art);
+    EXPECT_EQ(listTexts(), (QStringList{"A.FRM", "B.FRM"}));
+    EXPECT_EQ(pathBox()->text(), "ART");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attempts, SelectedFolderTest,
+    ::testing::Values(DeselectAttempt{"CtrlClick",
+                                      [](QTreeView* tree, const QModelIndex& selected) {
+                                          QTest::mouseClick(tree->viewport(), Qt::LeftButton,
+                                                            Qt::ControlModifier,
+                                                            tree->visualRect(selected).center());
+                                      }},
+                      DeselectAttempt{"CtrlSpace",
+                                      [](QTreeView* tree, const QModelIndex&) {
+                                          tree->setFocus();
+                                          QTest::keyClick(tree, Qt::Key_Space, Qt::ControlModifier);
+                                      }},
+                      DeselectAttempt{"ClickBesideEveryFolder",
+                                      [](QTreeView* tree, const QModelIndex&) {
+                                          QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                                                            tree->viewport()->rect().bottomRight() -
+                                                                QPoint(2, 2));
+                                      }},
+                      DeselectAttempt{"CtrlClickBesideEveryFolder",
+                                      [](QTreeView* tree, const QModelIndex&) {
+                                          QTest::mouseClick(tree->viewport(), Qt::LeftButton,
+                                                            Qt::ControlModifier,
+                                                            tree->viewport()->rect().bottomRight() -
+                                                                QPoint(2, 2));
+                                      }}),
+    [](const ::testing::TestParamInfo<DeselectAttempt>& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace tarvix
