@@ -140,7 +140,8 @@ void CExtractDlg::OnInitDialog() {
     preservePaths_->setChecked(false);
     extractButton_->setEnabled(false);
     if (archive_.OpenArchive(dialogs_)) {
-        setWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix));
+        setWindowTitle(
+            LiteralWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix)));
         BuildFolderTree();
     } else {
         dialogs_.showMessage(messages::kCannotOpen);

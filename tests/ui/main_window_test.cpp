@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QFontMetrics>
+#include <QWindow>
 
 #include "archive/dat_archive.h"
 #include "ui/dialog_units.h"
@@ -54,6 +55,20 @@ TEST_F(MainWindowTest, LoadedArchiveNamesItselfInTheTitleAndShowsItsFolders) {
     EXPECT_EQ(std::string(kVersionText),
               "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org");
 }
+
+class WindowCaptionTest : public test::WindowFixture,
+                          public ::testing::WithParamInterface<const char*> {};
+
+// The caption as the window system shows it; "[*]" is also Qt's mark for unsaved changes.
+TEST_P(WindowCaptionTest, ShowsTheArchivePathExactly) {
+    Start({Make("A\\B", "b")}, GetParam());
+    ASSERT_NE(window->windowHandle(), nullptr);
+    EXPECT_EQ(window->windowHandle()->title(), FromFsPath(archivePath) + " - TARVIX v.09");
+}
+
+INSTANTIATE_TEST_SUITE_P(FileNames, WindowCaptionTest,
+                         ::testing::Values("plain.dat", "[*]x.dat", "[*][*]x.dat",
+                                           "a[*]b[*][*]c[*].dat", "[*[*]].dat"));
 
 TEST_F(MainWindowTest, SevenControlsWithTheirIdsTextsAndTabOrder) {
     StartCancelled();
