@@ -9,6 +9,7 @@
 #endif
 
 #include "archive/dat_entry.h"
+#include "archive/typed_file_name.h"
 
 namespace tarvix {
 namespace {
@@ -45,7 +46,7 @@ bool DatArchive::OpenArchive(UserDialogs& dialogs) {
                                   {{"DAT Files (*.dat)", "*.dat"}, {"All Files (*.*)", "*.*"}}};
     const auto chosen = dialogs.chooseFileToOpen(request);
     if (!chosen) return false;
-    const LoadResult result = load(*chosen);
+    const LoadResult result = load(ResolveTypedFileName(*chosen, request.defaultSuffix));
     if (!result.message.empty()) dialogs.showMessage(result.message);
     return result.ok;
 }
