@@ -118,14 +118,17 @@ void CExtractDlg::layOutControls() {
 void CExtractDlg::wireEvents() {
     connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CExtractDlg::FillFileList);
-    connect(list_, &FileListView::leftClicked, this, &CExtractDlg::OnListClick);
     connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
     connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
     connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
-    // Keyboard selection (Ctrl+A, Shift+arrows, Space) updates the summary like a click.
+    // Every change of the selection, by mouse or keyboard (Ctrl+A, Shift+arrows, Space),
+    // rewrites the summary and the button once; so does a left click that changes nothing, on
+    // empty space or before any folder is chosen.
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!fillingList_) OnListClick();
     });
+    connect(list_, &FileListView::leftClickedWithoutSelectionChange, this,
+            &CExtractDlg::OnListClick);
 }
 
 void CExtractDlg::setVisible(bool visible) {
