@@ -18,8 +18,8 @@ FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent) {
 
 // QTreeView scrolls sideways by whole columns: when the column is wider than the view, it
 // goes back to the column's left edge, however deep the row is. It is left to scroll up and
-// down; sideways the row itself is brought into view: its expand mark and as much of its name
-// as fits.
+// down; sideways the row itself is brought into view, its expand mark and name, moving as
+// little as needed. A row wider than the view shows its name from the start.
 void FolderTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     QScrollBar* bar = horizontalScrollBar();
     const int sideways = bar->value();
@@ -28,13 +28,15 @@ void FolderTreeView::scrollTo(const QModelIndex& index, ScrollHint hint) {
 
     const QRect cell = visualRect(index);
     if (cell.isEmpty()) return;  // not laid out: inside a closed folder
-    const QRect row(cell.left() - indentation(), cell.top(),
-                    indentation() + sizeHintForIndex(index).width(), cell.height());
+    const int markLeft = cell.left() - indentation();
+    const int nameRight = cell.left() + sizeHintForIndex(index).width() - 1;
     const int viewWidth = viewport()->width();
-    if (row.left() < 0 || row.width() > viewWidth) {
-        bar->setValue(sideways + row.left());
-    } else if (row.right() >= viewWidth) {
-        bar->setValue(sideways + row.right() - viewWidth + 1);
+    if (nameRight - markLeft >= viewWidth) {
+        bar->setValue(sideways + cell.left());
+    } else if (markLeft < 0) {
+        bar->setValue(sideways + markLeft);
+    } else if (nameRight >= viewWidth) {
+        bar->setValue(sideways + nameRight - viewWidth + 1);
     }
 }
 
