@@ -15,45 +15,24 @@
 namespace tarvix {
 namespace {
 
-// What the program asks of the open dialog, as it asks it.
-OpenFileRequest ArchiveRequest() {
-    test::ScriptedDialogs dialogs;
-    dialogs.cancelOpen();
-    DatArchive archive;
-    archive.OpenArchive(dialogs);
-    return dialogs.openRequests.at(0);
-}
-
-// Qt's own open dialog, set up by the program, in a folder of files of several kinds.
+// Qt's own open dialog, set up for what the program asks, in a folder of several kinds of file.
 class OpenFileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name : {"master", "game.dat", "CRITTER.DAT", "notes.txt"}) {
             folder.write(name, "x");
         }
-        SetUpOpenFileDialog(dialog, ArchiveRequest());
+        test::ScriptedDialogs asked;
+        DatArchive().OpenArchive(asked);  // cancelled; records the request
+        SetUpOpenFileDialog(dialog, asked.openRequests.at(0));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setDirectory(FromFsPath(folder.path()));
         dialog.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     }
 
-    template <typename T>
-    T* part(const char* name) {
-        auto* widget = dialog.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    QStringList typeLabels() {
-        QStringList labels;
-        QComboBox* types = part<QComboBox>("fileTypeCombo");
-        for (int i = 0; i < types->count(); ++i) labels << types->itemText(i);
-        return labels;
-    }
-
     QStringList listedNames() {
-        QListView* view = part<QListView>("listView");
+        auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
         QStringList names;
         for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
             names << view->model()->index(row, 0, view->rootIndex()).data().toString();
@@ -65,62 +44,35 @@ protected:
     QFileDialog dialog;
 };
 
-TEST_F(OpenFileDialogTest, TypesAreListedByTheirLabelsExactly) {
-    EXPECT_EQ(typeLabels(), (QStringList{"DAT Files (*.dat)", "All Files (*.*)"}));
+// Chosen with the keyboard, one after the other.
+TEST_F(OpenFileDialogTest, EachTypeShowsItsLabelAndListsItsFiles) {
+    const std::vector<std::pair<QString, QStringList>> types = {
+        {"DAT Files (*.dat)", {"CRITTER.DAT", "game.dat"}},
+        {"All Files (*.*)", {"CRITTER.DAT", "game.dat", "master", "notes.txt"}}};
+    auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_EQ(combo->count(), static_cast<int>(types.size()));
+    combo->setFocus();
+    for (int i = 0; i < combo->count(); ++i) {
+        if (i > 0) QTest::keyClick(combo, Qt::Key_Down);
+        EXPECT_EQ(combo->currentText(), types[i].first);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return listedNames() == types[i].second; }))
+            << listedNames().join(' ').toStdString();
+    }
 }
 
-struct TypeCase {
-    const char* name;
-    int downPresses;  // in the type list, from the first type
-    QStringList listed;
-};
+class TypedNameTest : public OpenFileDialogTest,
+                      public ::testing::WithParamInterface<const char*> {};
 
-void PrintTo(const TypeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FileTypeTest : public OpenFileDialogTest, public ::testing::WithParamInterface<TypeCase> {};
-
-TEST_P(FileTypeTest, ListsTheFilesOfTheChosenType) {
-    QComboBox* types = part<QComboBox>("fileTypeCombo");
-    types->setFocus();
-    for (int i = 0; i < GetParam().downPresses; ++i) QTest::keyClick(types, Qt::Key_Down);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listedNames() == GetParam().listed; }))
-        << listedNames().join(' ').toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Types, FileTypeTest,
-    ::testing::Values(TypeCase{"DatFiles", 0, {"CRITTER.DAT", "game.dat"}},
-                      TypeCase{"AllFiles", 1, {"CRITTER.DAT", "game.dat", "master", "notes.txt"}}),
-    [](const ::testing::TestParamInfo<TypeCase>& info) { return info.param.name; });
-
-struct TypedCase {
-    const char* typed;
-    const char* handedOver;
-};
-
-void PrintTo(const TypedCase& c, std::ostream* os) {
-    *os << c.typed;
-}
-
-class TypedNameTest : public OpenFileDialogTest, public ::testing::WithParamInterface<TypedCase> {};
-
-// The dialog adds nothing to a typed name; which file it stands for is settled after it.
+// Which file a typed name stands for is settled after the dialog; it adds nothing.
 TEST_P(TypedNameTest, IsHandedOverAsTyped) {
-    QLineEdit* name = part<QLineEdit>("fileNameEdit");
-    name->setFocus();
-    QTest::keyClicks(name, QString::fromLatin1(GetParam().typed));
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QTest::keyClicks(name, QString::fromLatin1(GetParam()));
     QTest::keyClick(name, Qt::Key_Return);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }));
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.selectedFiles(), QStringList{FromFsPath(folder / GetParam().handedOver)});
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.selectedFiles(), QStringList{FromFsPath(folder / GetParam())});
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, TypedNameTest,
-                         ::testing::Values(TypedCase{"master", "master"}, TypedCase{"game", "game"},
-                                           TypedCase{"game.dat", "game.dat"},
-                                           TypedCase{"missing", "missing"}));
+INSTANTIATE_TEST_SUITE_P(Names, TypedNameTest, ::testing::Values("master", "game", "missing"));
 
 }  // namespace
 }  // namespace tarvix
