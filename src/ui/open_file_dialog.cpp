@@ -16,8 +16,6 @@ QString QtPatterns(const std::string& pattern) {
     return patterns.join(' ');
 }
 
-}  // namespace
-
 // Qt reads the patterns from the last parentheses of a filter, so "All Files (*.*)" alone would
 // hide every name without a dot. With the dialog told to hide a filter's details, the list
 // shows what comes before the last parentheses: the label, exactly.
@@ -25,6 +23,8 @@ QString NameFilterOf(const FileFilter& filter) {
     return QString::fromStdString(filter.label) + QStringLiteral(" (") +
            QtPatterns(filter.pattern) + QStringLiteral(")");
 }
+
+}  // namespace
 
 void SetUpOpenFileDialog(QFileDialog& dialog, const OpenFileRequest& request) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
