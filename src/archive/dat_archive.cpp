@@ -10,6 +10,7 @@
 #endif
 
 #include "archive/dat_entry.h"
+#include "archive/typed_file_name.h"
 
 namespace tarvix {
 namespace {
@@ -49,7 +50,9 @@ bool DatArchive::OpenArchive(UserDialogs& dialogs) {
 std::optional<std::filesystem::path> DatArchive::ChooseArchive(UserDialogs& dialogs) {
     const OpenFileRequest request{"dat",
                                   {{"DAT Files (*.dat)", "*.dat"}, {"All Files (*.*)", "*.*"}}};
-    return dialogs.chooseFileToOpen(request);
+    const auto chosen = dialogs.chooseFileToOpen(request);
+    if (!chosen) return std::nullopt;
+    return ResolveTypedFileName(*chosen, request.defaultSuffix);
 }
 
 bool DatArchive::OpenArchiveFile(const std::filesystem::path& path, UserDialogs& dialogs) {

@@ -14,6 +14,8 @@ struct FileFilter {
 };
 
 struct OpenFileRequest {
+    // Without the dot. The dialog does not add it: the caller adds it to a typed name only
+    // when no file of that name exists (see ResolveTypedFileName).
     std::string defaultSuffix;
     std::vector<FileFilter> filters;
 };
@@ -29,7 +31,7 @@ class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
 
-    // The chosen file, or nothing when the user cancels.
+    // The chosen file, or the name typed exactly as typed, or nothing when the user cancels.
     virtual std::optional<std::filesystem::path> chooseFileToOpen(
         const OpenFileRequest& request) = 0;
     // The chosen full path, or nothing when the user cancels.

@@ -62,12 +62,10 @@ CExtractDlg::~CExtractDlg() {
 
 // Made in tab order; each is named after its control id.
 void CExtractDlg::createControls() {
-    tree_ = MakeControl<QTreeView>(this, kIdTree, "IDC_TREE");
-    tree_->setHeaderHidden(true);
+    tree_ = MakeControl<FolderTreeView>(this, kIdTree, "IDC_TREE");
     tree_->setRootIsDecorated(true);
     tree_->setUniformRowHeights(true);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setDragEnabled(false);
     tree_->setAccessibleName(tr("Folders"));
     treeModel_ = new FolderTreeModel(folders_, this);
@@ -128,16 +126,19 @@ void CExtractDlg::layOutControls() {
 void CExtractDlg::wireEvents() {
     connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CExtractDlg::FillFileList);
-    connect(list_, &FileListView::leftClicked, this, &CExtractDlg::OnListClick);
     connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
             &CExtractDlg::OpenAnother);
     connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
     connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
-    // Keyboard selection (Ctrl+A, Shift+arrows, Space) updates the summary like a click.
+    // Every change of the selection, by mouse or keyboard (Ctrl+A, Shift+arrows, Space),
+    // rewrites the summary and the button once; so does a left click that changes nothing, on
+    // empty space or before any folder is chosen.
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!fillingList_) OnListClick();
     });
+    connect(list_, &FileListView::leftClickedWithoutSelectionChange, this,
+            &CExtractDlg::OnListClick);
 }
 
 void CExtractDlg::setVisible(bool visible) {

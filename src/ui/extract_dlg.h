@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeView>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,6 +18,7 @@
 #include "ui/file_list_model.h"
 #include "ui/file_list_view.h"
 #include "ui/folder_tree_model.h"
+#include "ui/folder_tree_view.h"
 
 namespace tarvix {
 
@@ -109,7 +109,7 @@ private:
     QLineEdit* statusBox_ = nullptr;
     FileListView* list_ = nullptr;
     QLineEdit* pathBox_ = nullptr;
-    QTreeView* tree_ = nullptr;
+    FolderTreeView* tree_ = nullptr;
     QPushButton* versionButton_ = nullptr;
     FolderTreeModel* treeModel_ = nullptr;
     FileListModel* listModel_ = nullptr;

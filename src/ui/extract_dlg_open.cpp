@@ -56,7 +56,8 @@ void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
 }
 
 void CExtractDlg::ShowArchiveInCaption() {
-    setWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix));
+    setWindowTitle(
+        LiteralWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix)));
 }
 
 void CExtractDlg::dragEnterEvent(QDragEnterEvent* event) {

@@ -85,9 +85,24 @@ void FileListView::measureColumns() {
         widest + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
 }
 
+void FileListView::mousePressEvent(QMouseEvent* event) {
+    selectionChangedSincePress_ = false;
+    QListView::mousePressEvent(event);
+}
+
+// A click selects on the press, on the release (an item of several selected), or, dragging,
+// in between.
+void FileListView::selectionChanged(const QItemSelection& selected,
+                                    const QItemSelection& deselected) {
+    QListView::selectionChanged(selected, deselected);
+    selectionChangedSincePress_ = true;
+}
+
 void FileListView::mouseReleaseEvent(QMouseEvent* event) {
     QListView::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton) Q_EMIT leftClicked();
+    if (event->button() == Qt::LeftButton && !selectionChangedSincePress_) {
+        Q_EMIT leftClickedWithoutSelectionChange();
+    }
 }
 
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {

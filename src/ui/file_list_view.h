@@ -6,7 +6,8 @@ namespace tarvix {
 
 // The file list: a list-mode view (items run top to bottom, then into further columns) that
 // also reports left clicks and double-clicks on empty space, where QListView's own clicked()
-// and doubleClicked() stay silent.
+// and doubleClicked() stay silent. A click that changes the selection is left to the selection
+// model to report, so that it is reported once.
 class FileListView : public QListView {
     Q_OBJECT
 
@@ -19,17 +20,21 @@ public:
     int columnWidth() const { return columnWidth_; }
 
 Q_SIGNALS:
-    void leftClicked();
+    void leftClickedWithoutSelectionChange();
     void leftDoubleClicked();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void measureColumns();
 
     int columnWidth_ = 0;
+    bool selectionChangedSincePress_ = false;
 };
 
 }  // namespace tarvix

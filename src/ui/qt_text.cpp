@@ -13,6 +13,11 @@ QString FromCp1252(std::string_view bytes) {
     return text;
 }
 
+// Qt shows a doubled placeholder as one, literally.
+QString LiteralWindowTitle(const QString& title) {
+    return QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
 std::filesystem::path ToFsPath(const QString& path) {
 #ifdef _WIN32
     return std::filesystem::path(path.toStdWString());

@@ -5,8 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QStringList>
 
+#include "ui/open_file_dialog.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -37,15 +37,7 @@ std::optional<std::filesystem::path> RunFileDialog(QFileDialog& dialog) {
 std::optional<std::filesystem::path> QtUserDialogs::chooseFileToOpen(
     const OpenFileRequest& request) {
     QFileDialog dialog(owner_);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // A typed name need not exist yet; opening it then fails like any unreadable file.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
-    QStringList filters;
-    for (const FileFilter& filter : request.filters) {
-        filters << QString::fromStdString(filter.label);
-    }
-    dialog.setNameFilters(filters);
+    SetUpOpenFileDialog(dialog, request);
     return RunFileDialog(dialog);
 }
 

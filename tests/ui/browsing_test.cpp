@@ -1,3 +1,6 @@
+#include <QApplication>
+#include <QMouseEvent>
+
 #include "window_fixture.h"
 
 namespace tarvix {
@@ -150,6 +153,36 @@ TEST_F(BrowsingTest, SwitchingFoldersKeepsTheButtonAndRewritesTheSummary) {
     EXPECT_TRUE(extractButton()->isEnabled());
     EXPECT_EQ(status(), Summary(0, 2, 0, 0));
     EXPECT_EQ(pathBox()->text(), "TWO");
+}
+
+// Nothing is selected in the new folder, so the click changes no selection; it still
+// settles the button.
+TEST_F(BrowsingTest, ClickOnEmptySpaceAfterSwitchingFoldersDisablesExtract) {
+    Start({Sized("ONE\\A", 5, 5), Sized("TWO\\B", 6, 6)});
+    selectFolder({"ONE"});
+    clickRow(0);
+    selectFolder({"TWO"});
+    ASSERT_TRUE(extractButton()->isEnabled());
+    clickEmptySpace();
+    EXPECT_FALSE(extractButton()->isEnabled());
+    EXPECT_EQ(status(), Summary(0, 1, 0, 0));
+}
+
+// Dragging across the list selects as it goes, and the summary follows.
+TEST_F(BrowsingTest, DragSelectionRewritesTheSummary) {
+    Start({Sized("D\\A", 1, 1), Sized("D\\B", 2, 2), Sized("D\\C", 4, 4)});
+    selectFolder({"D"});
+    const auto centre = [&](int row) {
+        return list()->visualRect(list()->model()->index(row, 0)).center();
+    };
+    QTest::mousePress(list()->viewport(), Qt::LeftButton, {}, centre(0));
+    QMouseEvent move(QEvent::MouseMove, centre(1), list()->viewport()->mapToGlobal(centre(1)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list()->viewport(), &move);
+    EXPECT_EQ(status(), Summary(2, 3, 3, 3));
+    QTest::mouseRelease(list()->viewport(), Qt::LeftButton, {}, centre(1));
+    EXPECT_EQ(status(), Summary(2, 3, 3, 3));
+    EXPECT_TRUE(extractButton()->isEnabled());
 }
 
 TEST_F(BrowsingTest, SumsDoNotWrapAt32Bits) {

@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QFontMetrics>
+#include <QWindow>
 
 #include "archive/dat_archive.h"
 #include "ui/dialog_units.h"
@@ -56,6 +57,20 @@ TEST_F(MainWindowTest, LoadedArchiveNamesItselfInTheTitleAndShowsItsFolders) {
               "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org");
 }
 
+class WindowCaptionTest : public test::WindowFixture,
+                          public ::testing::WithParamInterface<const char*> {};
+
+// The caption as the window system shows it; "[*]" is also Qt's mark for unsaved changes.
+TEST_P(WindowCaptionTest, ShowsTheArchivePathExactly) {
+    Start({Make("A\\B", "b")}, GetParam());
+    ASSERT_NE(window->windowHandle(), nullptr);
+    EXPECT_EQ(window->windowHandle()->title(), FromFsPath(archivePath) + " - TARVIX v.09");
+}
+
+INSTANTIATE_TEST_SUITE_P(FileNames, WindowCaptionTest,
+                         ::testing::Values("plain.dat", "[*]x.dat", "[*][*]x.dat",
+                                           "a[*]b[*][*]c[*].dat", "[*[*]].dat"));
+
 TEST_F(MainWindowTest, EightControlsWithTheirIdsTextsAndTabOrder) {
     StartCancelled();
     struct Expected {
@@ -99,19 +114,23 @@ TEST_F(MainWindowTest, EightControlsWithTheirIdsTextsAndTabOrder) {
 TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
     StartCancelled();
     const std::vector<std::pair<QWidget*, QString>> controls = {
-        {tree(), "Folders"},          {list(), "Files"},
-        {pathBox(), "Folder path"},   {statusBox(), "Selection summary"},
-        {extractButton(), "Extract"}, {preservePaths(), "Preserve internal paths"},
-        {unpack(), "Unpack packed files"}, {versionButton(), "Version"},
+        {tree(), "Folders"},
+        {list(), "Files"},
+        {pathBox(), "Folder path"},
+        {statusBox(), "Selection summary"},
+        {extractButton(), "Extract"},
+        {preservePaths(), "Preserve internal paths"},
+        {unpack(), "Unpack packed files"},
+        {versionButton(), "Version"},
     };
     for (const auto& [widget, name] : controls) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(accessible, nullptr) << name.toStdString();
         EXPECT_EQ(accessible->text(QAccessible::Name), name);
     }
-    for (QWidget* button : {static_cast<QWidget*>(extractButton()),
-                            static_cast<QWidget*>(versionButton()),
-                            static_cast<QWidget*>(unpack())}) {
+    for (QWidget* button :
+         {static_cast<QWidget*>(extractButton()), static_cast<QWidget*>(versionButton()),
+          static_cast<QWidget*>(unpack())}) {
         EXPECT_FALSE(QAccessible::queryAccessibleInterface(button)
                          ->text(QAccessible::Description)
                          .isEmpty());

@@ -23,8 +23,9 @@ namespace tarvix::test {
 // The real main window, started with a scripted answer to the archive dialog.
 class WindowFixture : public ::testing::Test {
 protected:
-    void Start(const std::vector<datwriter::Entry>& entries) {
-        archivePath = work.write("game.dat", datwriter::BuildDat(entries));
+    void Start(const std::vector<datwriter::Entry>& entries,
+               const std::string& fileName = "game.dat") {
+        archivePath = work.write(fileName, datwriter::BuildDat(entries));
         dialogs.answerOpen(archivePath);
         Show();
     }
