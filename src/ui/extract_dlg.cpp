@@ -126,6 +126,7 @@ void CExtractDlg::layOutControls() {
 void CExtractDlg::wireEvents() {
     connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CExtractDlg::FillFileList);
+    connect(tree_, &FolderTreeView::menuRequested, this, &CExtractDlg::ShowFolderMenu);
     connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
             &CExtractDlg::OpenAnother);

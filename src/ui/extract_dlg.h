@@ -39,6 +39,7 @@ inline constexpr const char* kTitleSuffix = " - TARVIX v.09";
 inline constexpr const char* kVersionText =
     "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org";
 inline constexpr const char* kExtractDialogTitle = "Choose path to extract files to..";
+inline constexpr const char* kChooseFolderTitle = "Choose folder to extract to";
 
 // The program's one window: the folder tree, the file list of the selected folder, the
 // selection summary, and the Extract and Version commands. It owns the archive for the run.
@@ -90,6 +91,10 @@ private:
     void UpdateSelectionStatus();
 
     void ExtractSelected();
+    void ShowFolderMenu(const QPoint& globalPos);
+    std::optional<NodeId> selectedFolder() const;
+    void ExtractFolder();
+    void ExtractAll();
     // Runs one batch off the window's thread, with a progress dialog, then reports failures.
     void RunBatch(std::vector<EntryIndex> entries, ExtractTarget target);
 

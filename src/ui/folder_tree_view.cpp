@@ -1,6 +1,8 @@
 #include "ui/folder_tree_view.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 
 namespace tarvix {
@@ -58,6 +60,32 @@ void FolderTreeView::setSelection(const QRect& rect, QItemSelectionModel::Select
     const QRect normal = rect.normalized();
     if (!indexAt(normal.topLeft()).isValid() && !indexAt(normal.bottomRight()).isValid()) return;
     QTreeView::setSelection(rect, command);
+}
+
+void FolderTreeView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        Q_EMIT menuRequested(menuPositionForKeyboard());
+        return;
+    }
+    const QModelIndex under = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    if (under.isValid()) setCurrentIndex(under);
+    Q_EMIT menuRequested(event->globalPos());
+}
+
+// Shift+F10 is the other key for a context menu; Qt maps only the Menu key to one.
+void FolderTreeView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        Q_EMIT menuRequested(menuPositionForKeyboard());
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+// Just below the selected folder's name, or the view's corner when none is selected.
+QPoint FolderTreeView::menuPositionForKeyboard() const {
+    const QRect row = visualRect(currentIndex());
+    const QPoint local = row.isValid() ? row.bottomLeft() + QPoint(row.height(), 0) : QPoint(0, 0);
+    return viewport()->mapToGlobal(local);
 }
 
 }  // namespace tarvix

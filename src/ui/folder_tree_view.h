@@ -15,10 +15,20 @@ public:
 
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
+Q_SIGNALS:
+    // The folder menu is asked for at `globalPos`: by a right-click, which first selects the
+    // folder under the pointer, or by the Menu key or Shift+F10, for the selected folder.
+    void menuRequested(const QPoint& globalPos);
+
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
     void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+
+private:
+    QPoint menuPositionForKeyboard() const;
 };
 
 }  // namespace tarvix
