@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -119,6 +120,35 @@ QMap<QString, QByteArray> ExpectedUnpacked(const std::vector<StoredEntry>& entri
             content = qUncompress(sized + entry.stored);
         }
         files[QString::fromLatin1(entry.name.mid(slash + 1))] = content;
+    }
+    return files;
+}
+
+// The files that extracting the folder `top` and everything below it writes, by their paths
+// relative to the destination, stored bytes wrapped as in ExpectedFiles.
+QMap<QString, QByteArray> ExpectedBelow(const std::vector<StoredEntry>& entries,
+                                        const QByteArray& top) {
+    QMap<QString, QByteArray> files;
+    for (const StoredEntry& entry : entries) {
+        if (!entry.name.startsWith(top + '\\')) continue;
+        const qsizetype slash = entry.name.lastIndexOf('\\');
+        const QByteArray folder = entry.name.left(slash);
+        const QString prefix = QString::fromLatin1(QByteArray(folder).replace('\\', '/')) + '/';
+        const QMap<QString, QByteArray> one = ExpectedFiles({entry}, folder);
+        for (auto it = one.cbegin(); it != one.cend(); ++it) files[prefix + it.key()] = it.value();
+    }
+    return files;
+}
+
+// Every file below `folder`, by its path relative to it.
+QMap<QString, QByteArray> FilesBelow(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            files[QDir(folder).relativeFilePath(path)] = file.readAll();
     }
     return files;
 }
@@ -287,7 +317,7 @@ protected:
 
     // Waits until a visible window has exactly `title`; returns its id, or nothing when the
     // time runs out or the program has ended.
-    std::optional<QString> waitForWindow(const QString& title) {
+    std::optional<QString> waitForWindow(const QString& title, int timeoutMs = kStepTimeoutMs) {
         std::optional<QString> found;
         WaitUntil(
             [&] {
@@ -303,7 +333,7 @@ protected:
                 }
                 return false;
             },
-            kStepTimeoutMs);
+            timeoutMs);
         return found;
     }
 
@@ -448,6 +478,63 @@ TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
                     .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
         << "the program left settings behind";
     std::printf("screenshot: %s\n", qPrintable(picture));
+}
+
+// Opened by its name on the command line, a whole folder extracted through the folder menu
+// (Shift+F10), then another archive opened in its place with Ctrl+O.
+TEST_F(RealWindowTest, ArgumentFolderMenuAndAnotherArchive) {
+    const QString archive = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
+    const std::vector<StoredEntry> entries = ReadArchive(archive);
+    ASSERT_FALSE(entries.empty()) << "cannot read " << archive.toStdString();
+    const QMap<QString, QByteArray> expected = ExpectedBelow(entries, "ART");
+    ASSERT_GE(expected.size(), 3);
+    const QString destination = home_.filePath(QStringLiteral("whole folder"));
+    ASSERT_TRUE(QDir().mkpath(destination));
+    const QString second = home_.filePath(QStringLiteral("second.dat"));
+    ASSERT_TRUE(QFile::copy(archive, second));
+
+    DieWithParent(app_);
+    app_.setProcessEnvironment(env_);
+    app_.setWorkingDirectory(home_.path());
+    app_.start(QStringLiteral(TARVIX_EXECUTABLE), {archive});
+    ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
+    const auto window = waitForWindow(archive + QStringLiteral(" - TARVIX v.09"));
+    ASSERT_TRUE(window) << "the archive named on the command line did not open; "
+                        << programOutput();
+
+    // "A" selects ART; the folder menu's "Extract folder..." asks for a folder.
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("A")));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("shift+F10"), QStringLiteral("f")}));
+    const auto chooser = waitForWindow(QStringLiteral("Choose folder to extract to"));
+    ASSERT_TRUE(chooser) << "no folder chooser; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*chooser));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));
+    ASSERT_NO_FATAL_FAILURE(type(destination));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+    EXPECT_TRUE(WaitUntil([&] { return FilesBelow(destination) == expected; }, kStepTimeoutMs))
+        << "expected " << expected.keys().join(' ').toStdString() << ", found "
+        << FilesBelow(destination).keys().join(' ').toStdString();
+
+    // The files are all there a moment before the batch has handed back to the window, which
+    // opens nothing while a batch runs: Ctrl+O until the dialog comes.
+    std::optional<QString> openDialog;
+    for (int attempt = 0; attempt < 10 && !openDialog && !programEnded(); ++attempt) {
+        ASSERT_NO_FATAL_FAILURE(focus(*window));
+        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+o")}));
+        openDialog = waitForWindow(QStringLiteral("Open"), 2000);
+    }
+    ASSERT_TRUE(openDialog) << "Ctrl+O opened no dialog; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*openDialog));
+    ASSERT_NO_FATAL_FAILURE(type(second));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+    const auto reopened = waitForWindow(second + QStringLiteral(" - TARVIX v.09"));
+    ASSERT_TRUE(reopened) << "the second archive did not replace the first; " << programOutput();
+
+    ASSERT_NO_FATAL_FAILURE(focus(*reopened));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+    ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs)) << programOutput();
+    EXPECT_EQ(app_.exitCode(), 0) << programOutput();
 }
 
 // Saves one window of the display in DISPLAY as a PNG.
