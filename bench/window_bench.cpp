@@ -6,6 +6,8 @@
 //                 Ctrl+A in the list until the summary shows every row selected
 //   memory        peak resident size with the large archive open, against an empty archive;
 //                 peak while extracting and unpacking 20 KB entries against 64 MB entries
+//   reopen        another archive opened in place of the first, as Ctrl+O does, and resident
+//                 memory over ten alternating opens of two archives
 //   responsive    the longest gap between two event-loop turns of the window's thread while
 //                 the window extracts 200 MB
 //
@@ -249,6 +251,46 @@ int ChildResponsive(int argc, char** argv, const fs::path& archive, const fs::pa
     std::_Exit(0);
 }
 
+double ResidentMiB() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return 0;
+    char line[256];
+    double kib = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmRSS: %lf kB", &kib) == 1) break;
+    }
+    std::fclose(status);
+    return kib / 1024.0;
+}
+
+// Starts on `first`, then opens `second` and `first` in turn as Ctrl+O does, ten times: how long
+// opening another archive takes, and whether memory grows from one open to the next.
+int ChildReopen(int argc, char** argv, const fs::path& first, const fs::path& second) {
+    QApplication app(argc, argv);
+    BenchDialogs dialogs(first);
+    const auto window = StartWindow(dialogs);
+    double afterBoth = 0;
+    double largest = 0;
+    for (int i = 0; i < 10; ++i) {
+        const fs::path& next = i % 2 == 0 ? second : first;
+        const double t0 = NowMs();
+        window->OpenAnotherArchive(next);
+        window->repaint();
+        if (i == 0) Report("reopen_ms", NowMs() - t0);
+        if (window->archive().path() != next) {
+            std::cerr << "not opened: " << next << '\n';
+            return 1;
+        }
+        const double rss = ResidentMiB();
+        if (i == 1) afterBoth = rss;
+        if (i >= 1) largest = std::max(largest, rss);
+    }
+    Report("rss_after_both_mib", afterBoth);
+    Report("rss_largest_later_mib", largest);
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
 // ---- driver side -----------------------------------------------------------------------
 
 struct ChildRun {
@@ -431,6 +473,18 @@ int Driver(const fs::path& work, int runs, bool smoke) {
             huge <= small + 8);
     }
 
+    const auto reopen =
+        Measure({{"--child=reopen", realistic.path.string(), large.path.string()}}, runs);
+    Row(large.path.stem().string() + ": opened by Ctrl+O instead (at start: " +
+            std::to_string(static_cast<int>(startup[3].at("chosen_to_shown_ms") + 0.5)) + " ms)",
+        reopen[0].at("reopen_ms"), "ms", "as at start (<= 1000 ms)",
+        reopen[0].at("reopen_ms") <= 1000);
+    const double both = reopen[0].at("rss_after_both_mib");
+    const double later = reopen[0].at("rss_largest_later_mib");
+    Row("resident after opening both / largest over 10 alternating opens", later, "MiB",
+        "no growth (" + std::to_string(static_cast<int>(both + 0.5)) + " MiB)",
+        later <= both * 1.1);
+
     const auto responsive =
         Measure({{"--child=responsive", extraction.path.string(), dest.string()}}, runs);
     const double gap = responsive[0].at("longest_turn_gap_ms");
@@ -472,6 +526,8 @@ int main(int argc, char** argv) {
         return ChildFolder(qtArgc, argv, positional[0], positional[1], std::stoul(positional[2]));
     if (child == "extract" && positional.size() == 3)
         return ChildExtract(positional[0], positional[1], positional[2] == "unpack");
+    if (child == "reopen" && positional.size() == 2)
+        return ChildReopen(qtArgc, argv, positional[0], positional[1]);
     if (child == "responsive" && positional.size() == 2)
         return ChildResponsive(qtArgc, argv, positional[0], positional[1]);
     if (!child.empty() || !positional.empty()) {
