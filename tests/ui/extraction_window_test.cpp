@@ -1,3 +1,4 @@
+#include <QTimer>
 #include <map>
 
 #include "window_fixture.h"
@@ -92,6 +93,25 @@ TEST_F(ExtractionWindowTest, FailuresAreReportedOnceAfterTheBatch) {
               "2 of 4 file(s) could not be extracted:\nCannot write D\\..\n"
               "D\\BROKEN: Cannot read DAT file");
     EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"A", "a"}, {"C", "c"}}));
+}
+
+// Closing the window while a batch runs cancels the batch, waits for it, and then closes: the
+// file being written is removed and no report is shown.
+TEST_F(ExtractionWindowTest, ClosingDuringABatchCancelsItAndWaits) {
+    Start({Make("D\\HUGE", std::string(std::size_t{64} << 20, 'h'))});
+    selectFolder({"D"});
+    clickRow(0);
+    dialogs.answerSave(dest() / "x");
+    bool closedWhileRunning = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        window->close();
+        closedWhileRunning = window->isVisible();  // still shown until the batch has stopped
+    });
+    QTest::mouseClick(extractButton(), Qt::LeftButton);
+    EXPECT_TRUE(closedWhileRunning);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(Snapshot(dest()).empty());
 }
 
 }  // namespace
