@@ -293,77 +293,49 @@ void ExtractAll(benchmark::State& state, fs::path path, fs::path work) {
     }
 }
 
-// The same byte ranges copied, one after the other, to the same paths, making each folder the
-// first time it is needed.
-void PlainCopyToFolders(benchmark::State& state, fs::path path, fs::path work) {
-    Indexed indexed(path);
+// What any program must do at the least: read each byte range once and write it to a new
+// file, one after the other; at its full internal path (making each folder the first time it
+// is needed) or straight into the destination.
+void CopyRanges(benchmark::State& state, const fs::path& path, const fs::path& dest,
+                const Indexed& indexed, bool fullPaths) {
     std::vector<char> buffer(64 * 1024);
-    for (auto _ : state) {
-        state.PauseTiming();
-        const fs::path dest = FreshFolder(work, "out-all-copy");
-        state.ResumeTiming();
-        std::FILE* in = std::fopen(path.c_str(), "rb");
-        std::size_t written = 0;
-        for (EntryIndex i : indexed.entries) {
-            const EntryInfo info = GetEntryInfo(indexed.table, i);
-            std::string relative = info.name;
-            std::replace(relative.begin(), relative.end(), '\\', '/');
-            const fs::path out = dest / relative;
-            fs::create_directories(out.parent_path());
-            std::FILE* f = std::fopen(out.c_str(), "wb");
-            if (!f) continue;
-            std::fseek(in, static_cast<long>(info.offset), SEEK_SET);
-            bool ok = true;
-            for (std::size_t left = info.packedSize; left > 0 && ok;) {
-                const std::size_t n = std::min(left, buffer.size());
-                ok = std::fread(buffer.data(), 1, n, in) == n &&
-                     std::fwrite(buffer.data(), 1, n, f) == n;
-                left -= n;
-            }
-            if (std::fclose(f) == 0 && ok) ++written;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    std::size_t written = 0;
+    for (EntryIndex i : indexed.entries) {
+        const EntryInfo info = GetEntryInfo(indexed.table, i);
+        std::string relative(fullPaths ? std::string_view(info.name)
+                                       : SplitFolderAndFile(info.name).file);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        const fs::path out = dest / relative;
+        if (fullPaths) fs::create_directories(out.parent_path());
+        std::FILE* f = std::fopen(out.c_str(), "wb");
+        if (!f) continue;
+        std::fseek(in, static_cast<long>(info.offset), SEEK_SET);
+        bool ok = true;
+        for (std::size_t left = info.packedSize; left > 0 && ok;) {
+            const std::size_t n = std::min(left, buffer.size());
+            ok = std::fread(buffer.data(), 1, n, in) == n &&
+                 std::fwrite(buffer.data(), 1, n, f) == n;
+            left -= n;
         }
-        std::fclose(in);
-        state.PauseTiming();
-        if (written != indexed.entries.size()) Fail("plain copy wrote " + std::to_string(written));
-        Settle(dest);
-        state.ResumeTiming();
+        if (std::fclose(f) == 0 && ok) ++written;
     }
+    std::fclose(in);
+    state.PauseTiming();
+    if (written != indexed.entries.size()) Fail("plain copy wrote " + std::to_string(written));
+    Settle(dest);
+    state.ResumeTiming();
 }
 
-// What any program must do at the least: read each byte range once and write it to a new file.
-void PlainCopy(benchmark::State& state, fs::path path, fs::path work) {
+void PlainCopy(benchmark::State& state, fs::path path, fs::path work, bool fullPaths) {
     Indexed indexed(path);
-    const EntryTable& table = indexed.table;
-    const std::vector<EntryIndex>& entries = indexed.entries;
-    std::vector<char> buffer(64 * 1024);
     for (auto _ : state) {
         state.PauseTiming();
-        const fs::path dest = FreshFolder(work, "out-copy");
+        const fs::path dest = FreshFolder(work, fullPaths ? "out-all-copy" : "out-copy");
         state.ResumeTiming();
-        std::FILE* in = std::fopen(path.c_str(), "rb");
-        std::size_t written = 0;
-        for (EntryIndex i : entries) {
-            const EntryInfo info = GetEntryInfo(table, i);
-            const fs::path out = dest / std::string(SplitFolderAndFile(info.name).file);
-            std::FILE* f = std::fopen(out.c_str(), "wb");
-            if (!f) continue;
-            std::fseek(in, static_cast<long>(info.offset), SEEK_SET);
-            bool ok = true;
-            for (std::size_t left = info.packedSize; left > 0 && ok;) {
-                const std::size_t n = std::min(left, buffer.size());
-                ok = std::fread(buffer.data(), 1, n, in) == n &&
-                     std::fwrite(buffer.data(), 1, n, f) == n;
-                left -= n;
-            }
-            if (std::fclose(f) == 0 && ok) ++written;
-        }
-        std::fclose(in);
-        state.PauseTiming();
-        if (written != entries.size()) Fail("plain copy wrote " + std::to_string(written));
-        Settle(dest);
-        state.ResumeTiming();
+        CopyRanges(state, path, dest, indexed, fullPaths);
     }
-    state.counters["files"] = static_cast<double>(entries.size());
+    state.counters["files"] = static_cast<double>(indexed.entries.size());
 }
 
 // The console table, then each target against the medians (or single runs) it was given.
@@ -530,12 +502,13 @@ int main(int argc, char** argv) {
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("extract-all/tarvix", ExtractAll, realistic.path, work))
         ->Iterations(1);
-    Tune(benchmark::RegisterBenchmark("extract-all/plain-copy", PlainCopyToFolders, realistic.path,
-                                      work))
+    Tune(benchmark::RegisterBenchmark("extract-all/plain-copy", PlainCopy, realistic.path, work,
+                                      true))
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("extract/tarvix", Extract, extraction.path, work))
         ->Iterations(1);
-    Tune(benchmark::RegisterBenchmark("extract/plain-copy", PlainCopy, extraction.path, work))
+    Tune(
+        benchmark::RegisterBenchmark("extract/plain-copy", PlainCopy, extraction.path, work, false))
         ->Iterations(1);
 
     int restCount = static_cast<int>(rest.size());

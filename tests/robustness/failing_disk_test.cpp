@@ -107,6 +107,21 @@ TEST_F(FailingDiskTest, DestinationTurningReadOnlyPartWayFailsOnlyWhileItIs) {
     EXPECT_EQ(test::Snapshot(dest()), (Files{{"A", "a"}, {"B", "before"}, {"D", "d"}}));
 }
 
+// An archive of `entries` in a folder of its own, loaded and indexed, with an empty "out".
+struct LoadedArchive {
+    explicit LoadedArchive(const std::vector<datwriter::Entry>& entries)
+        : path(work.write("in.dat", datwriter::BuildDat(entries))), dest(work / "out") {
+        if (archive.load(path).ok) folders.BuildFolderTree(archive, table);
+        fs::create_directory(dest);
+    }
+    test::TempDir work;
+    fs::path path;
+    DatArchive archive;
+    EntryTable table;
+    FolderIndex folders;
+    fs::path dest;
+};
+
 // The archive is cut after the first file of the batch is written. The entry list is in
 // memory and not read again; only entries whose stored bytes are gone fail.
 TEST(ArchiveCutShort, DuringTheBatchFailsOnlyTheEntriesWhoseBytesAreGone) {
@@ -142,16 +157,9 @@ TEST(ArchiveCutShort, DuringTheBatchFailsOnlyTheEntriesWhoseBytesAreGone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        test::TempDir work;
-        const auto path = work.write(
-            "in.dat", datwriter::BuildDat({Make("A", "a"), Make("C", "c"), Make("BIG", big)}));
-        DatArchive archive;
-        ASSERT_TRUE(archive.load(path).ok);
-        EntryTable table;
-        FolderIndex folders;
-        folders.BuildFolderTree(archive, table);
-        const fs::path dest = work / "out";
-        fs::create_directory(dest);
+        LoadedArchive loaded({Make("A", "a"), Make("C", "c"), Make("BIG", big)});
+        ASSERT_TRUE(loaded.archive.isLoaded());
+        auto& [work, path, archive, table, folders, dest] = loaded;
         std::ofstream(dest / "BIG.gz") << "before";
 
         const std::vector<EntryIndex> order = {0, 2, 1};
@@ -183,16 +191,9 @@ TEST(ArchiveCutShort, InsideAnEntryRemovesTheFoldersItMade) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        test::TempDir work;
-        const std::string big(200 * 1024, 'b');
-        const auto path = work.write("in.dat", datwriter::BuildDat({Make("BIG", big)}));
-        DatArchive archive;
-        ASSERT_TRUE(archive.load(path).ok);
-        EntryTable table;
-        FolderIndex folders;
-        folders.BuildFolderTree(archive, table);
-        const fs::path dest = work / "out";
-        fs::create_directory(dest);
+        LoadedArchive loaded({Make("BIG", std::string(200 * 1024, 'b'))});
+        ASSERT_TRUE(loaded.archive.isLoaded());
+        auto& [work, path, archive, table, folders, dest] = loaded;
         for (const std::string& folder : c.existing) fs::create_directory(dest / folder);
         // The first 64 KiB chunk still reads; the second does not.
         fs::resize_file(path, 100 * 1024);
