@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "archive/entry_table.h"
+#include "archive/name_pattern.h"
+
+namespace tarvix {
+
+// How many entries a search looks at between two questions whether it is still wanted: a
+// fraction of a millisecond, so an abandoned search stops at once, yet rarely enough that
+// asking costs nothing.
+inline constexpr std::size_t kEntriesBetweenChecks = 4096;
+
+// The entries of `table` whose full internal path matches `pattern`, in directory order.
+// `abandoned`, if given, is asked every kEntriesBetweenChecks entries; once it answers yes the
+// search stops and gives nothing. The names are read where they lie in the entry list: nothing
+// is copied but the matching indexes.
+std::optional<std::vector<EntryIndex>> FindEntries(const EntryTable& table,
+                                                   const NamePattern& pattern,
+                                                   const std::function<bool()>& abandoned = {});
+
+}  // namespace tarvix

@@ -1,0 +1,175 @@
+#include "archive/entry_search.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "archive/dat_archive.h"
+#include "archive/folder_index.h"
+#include "archive/search_worker.h"
+#include "dat_writer.h"
+#include "support/temp_dir.h"
+
+namespace tarvix {
+namespace {
+
+class EntrySearchTest : public ::testing::Test {
+protected:
+    void Load(const std::vector<std::string>& names) {
+        std::vector<datwriter::Entry> entries;
+        for (const auto& name : names) entries.push_back(datwriter::Make(name, "x"));
+        const auto result = archive.load(dir.write("t.dat", datwriter::BuildDat(entries)));
+        ASSERT_TRUE(result.ok) << result.message;
+        folders.BuildFolderTree(archive, table);
+    }
+    std::optional<std::vector<EntryIndex>> Find(const std::string& text,
+                                                const std::function<bool()>& abandoned = {}) {
+        return FindEntries(table, NamePattern(text, NamePattern::Plain::Substring), abandoned);
+    }
+
+    test::TempDir dir;
+    DatArchive archive;
+    EntryTable table;
+    FolderIndex folders;
+};
+
+// Directory order is not name order, and one folder's entries lie apart.
+const std::vector<std::string> kNames = {
+    "ART\\INTRFACE\\IFACE.FRM",  // 0
+    "SOUND\\SFX\\IFACE.ACM",     // 1
+    "ART\\CRITTERS\\HMJMPSAA.FRM",
+    "IFACE.TXT",  // 3: a file at the top
+    "ART\\INTRFACE\\ALLTXT.FRM",
+    "TEXT\\CAF\xC9.MSG",   // 5: É in Windows-1252
+    "DATA\\\x81\x8D.BIN",  // 6: bytes that are no letters
+};
+
+TEST_F(EntrySearchTest, FindsMatchesInDirectoryOrder) {
+    ASSERT_NO_FATAL_FAILURE(Load(kNames));
+    const struct {
+        const char* pattern;
+        std::vector<EntryIndex> found;
+    } cases[] = {
+        {"iface", {0, 1, 3}},
+        {"IFACE.", {0, 1, 3}},
+        {"art/intrface", {0, 4}},
+        {"*.frm", {0, 2, 4}},
+        {"*\\iface.???", {0, 1}},
+        {"iface.???", {3}},  // a wildcard pattern is the whole path
+        {"?????.txt", {3}},
+        {"café", {5}},
+        {"CAFÉ.MSG", {5}},
+        {"data\\??.bin", {6}},
+        {"", {}},
+        {"日本", {}},  // no Windows-1252 byte for it
+        {"nothing", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Find(c.pattern), c.found) << c.pattern;
+    }
+}
+
+// The search asks whether it is still wanted before each slice of kEntriesBetweenChecks
+// entries; the first yes ends it without results.
+TEST_F(EntrySearchTest, AnAbandonedSearchStopsAtTheNextSliceAndGivesNothing) {
+    const std::size_t count = 2 * kEntriesBetweenChecks + 10;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < count; ++i) names.push_back("D\\F" + std::to_string(i));
+    ASSERT_NO_FATAL_FAILURE(Load(names));
+    const struct {
+        int abandonAtAsk;  // 0: never
+        bool complete;
+        int asks;
+    } cases[] = {
+        {0, true, 3},
+        {1, false, 1},
+        {2, false, 2},
+        {3, false, 3},
+    };
+    for (const auto& c : cases) {
+        int asks = 0;
+        const auto found = Find("d\\f", [&] { return ++asks == c.abandonAtAsk; });
+        EXPECT_EQ(found.has_value(), c.complete) << c.abandonAtAsk;
+        EXPECT_EQ(asks, c.asks) << c.abandonAtAsk;
+        if (found) {
+            EXPECT_EQ(found->size(), count);
+        }
+    }
+}
+
+// What the worker delivered, by request number, as the window's thread would see it.
+class Deliveries {
+public:
+    SearchWorker::Deliver sink() {
+        return [this](std::uint64_t request, std::vector<EntryIndex> matches) {
+            std::lock_guard lock(mutex_);
+            delivered_.push_back({request, std::move(matches)});
+            changed_.notify_all();
+        };
+    }
+    // The delivery of `request`, once it has come; fails the test after a generous wait.
+    std::vector<EntryIndex> waitFor(std::uint64_t request) {
+        std::unique_lock lock(mutex_);
+        const bool came = changed_.wait_for(lock, std::chrono::seconds(30), [&] {
+            return !delivered_.empty() && delivered_.back().first == request;
+        });
+        EXPECT_TRUE(came) << "request " << request;
+        return came ? delivered_.back().second : std::vector<EntryIndex>{};
+    }
+    std::vector<std::uint64_t> requests() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::uint64_t> numbers;
+        for (const auto& d : delivered_) numbers.push_back(d.first);
+        return numbers;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::pair<std::uint64_t, std::vector<EntryIndex>>> delivered_;
+};
+
+// Typing fast: many requests in a row. Whatever older ones got through came in order, and the
+// last one's results always arrive.
+TEST_F(EntrySearchTest, TheWorkerDeliversTheLatestRequest) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 50000; ++i) names.push_back("F\\N" + std::to_string(i) + ".FRM");
+    ASSERT_NO_FATAL_FAILURE(Load(names));
+    Deliveries deliveries;
+    SearchWorker worker(table, deliveries.sink());
+    std::uint64_t last = 0;
+    for (const char* text : {"n", "n1", "n12", "n123", "n1234"}) {
+        const std::uint64_t request =
+            worker.search(NamePattern(text, NamePattern::Plain::Substring));
+        EXPECT_GT(request, last);
+        last = request;
+    }
+    EXPECT_EQ(deliveries.waitFor(last), Find("n1234"));
+    const std::vector<std::uint64_t> numbers = deliveries.requests();
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end());
+
+    // An emptied pattern abandons the search; the next one is served as before.
+    EXPECT_GT(worker.abandon(), last);
+    const std::uint64_t next = worker.search(NamePattern("n9", NamePattern::Plain::Substring));
+    EXPECT_EQ(deliveries.waitFor(next), Find("n9"));
+}
+
+TEST_F(EntrySearchTest, AWorkerGoesAwayInTheMiddleOfASearch) {
+    std::vector<std::string> names(200000, "A\\LONGER\\NAME\\THAN\\MOST.FRM");
+    ASSERT_NO_FATAL_FAILURE(Load(names));
+    Deliveries deliveries;
+    {
+        SearchWorker worker(table, deliveries.sink());
+        worker.search(NamePattern("*a*a*a*a*a*a*a*b", NamePattern::Plain::Substring));
+    }  // stops the search and joins: no hang, and nothing read after (under the sanitizers)
+    EXPECT_TRUE(deliveries.requests().empty() ||
+                deliveries.requests() == std::vector<std::uint64_t>{1});
+}
+
+}  // namespace
+}  // namespace tarvix
