@@ -299,6 +299,10 @@ std::span<const EntryIndex> FolderIndex::filesOf(NodeId id) const {
                                                        filesBegin_[id + 1] - filesBegin_[id]);
 }
 
+NodeId FolderIndex::folderOf(std::string_view folderPath) const {
+    return findPath(folderPath, PathTag(key_, folderPath));
+}
+
 // Collected upwards, written downwards: linear in the path's length however deep it is.
 std::string FolderIndex::pathOf(NodeId id) const {
     std::vector<NodeId> chain;
