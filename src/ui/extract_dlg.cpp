@@ -4,6 +4,7 @@
 
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
+#include "ui/find_window.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -55,6 +56,7 @@ CExtractDlg::CExtractDlg(UserDialogs& dialogs, QWidget* parent)
 }
 
 CExtractDlg::~CExtractDlg() {
+    delete findWindow_;  // its search reads the entry list
     archive_.CloseArchive();
 }
 
@@ -130,6 +132,7 @@ void CExtractDlg::wireEvents() {
     connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
     connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
     connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
+    wireFindShortcut();
     // Keyboard selection (Ctrl+A, Shift+arrows, Space) updates the summary like a click.
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!fillingList_) OnListClick();
