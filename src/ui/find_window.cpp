@@ -116,9 +116,10 @@ void FindWindow::present() {
 // An empty pattern shows nothing at once; anything else keeps the results shown until the
 // new ones are complete, and a later keystroke abandons them.
 void FindWindow::StartSearch(const QString& text) {
+    jumpWhenShown_ = false;
     const NamePattern pattern(text.toStdString(), NamePattern::Plain::Substring);
     if (pattern.empty()) {
-        latestRequest_ = worker_->abandon();
+        latestRequest_ = shownRequest_ = worker_->abandon();
         model_->setEntries({});
         count_->clear();
         return;
@@ -128,9 +129,14 @@ void FindWindow::StartSearch(const QString& text) {
 
 void FindWindow::ShowMatches(std::uint64_t request, std::vector<EntryIndex> matches) {
     if (request != latestRequest_) return;
+    shownRequest_ = request;
     const std::size_t found = matches.size();
     model_->setEntries(std::move(matches));
     count_->setText(tr("%1 file(s) found").arg(found));
+    if (jumpWhenShown_) {
+        jumpWhenShown_ = false;
+        JumpToSelection();
+    }
 }
 
 // Rows are marked from the selection's ranges, which may come in any order and overlap, then
@@ -185,8 +191,14 @@ void FindWindow::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+// Enter typed right after the pattern, before its results are in, takes the first of them as
+// soon as they come rather than one of the results of an earlier pattern.
 void FindWindow::JumpToSelection() {
     std::vector<EntryIndex> entries = SelectedEntries();
+    if (entries.empty() && shownRequest_ != latestRequest_) {
+        jumpWhenShown_ = true;
+        return;
+    }
     if (entries.empty() && model_->rowCount() > 0) entries.push_back(model_->entryAt(0));
     if (!entries.empty()) Q_EMIT jumpRequested(entries);
 }

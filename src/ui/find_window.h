@@ -56,6 +56,8 @@ private:
     void JumpToSelection();
 
     std::uint64_t latestRequest_ = 0;
+    std::uint64_t shownRequest_ = 0;
+    bool jumpWhenShown_ = false;  // Enter came before the results of what was typed
     QLineEdit* pattern_ = nullptr;
     QLabel* count_ = nullptr;
     QTableView* results_ = nullptr;

@@ -151,6 +151,17 @@ TEST_F(FindWindowTest, EnterOrADoubleClickShowsTheResultsInTheMainWindow) {
     }
 }
 
+// Typed fast: Enter arrives before the results, and takes the first of them once they are in.
+TEST_F(FindWindowTest, EnterRightAfterTypingTakesTheFirstResultOnceItIsIn) {
+    ASSERT_NO_FATAL_FAILURE(Search("iface", 2));
+    pattern->clear();
+    QTest::keyClicks(pattern, "hmj");
+    QTest::keyClick(pattern, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pathBox()->text() == "ART\\CRITTERS"; }))
+        << pathBox()->text().toStdString();
+    EXPECT_EQ(SelectedInList(), QStringList{"HMJMPSAA.FRM"});
+}
+
 TEST_F(FindWindowTest, OpensBesideTheMainWindowAndEscapeClosesIt) {
     EXPECT_FALSE(find->isModal());
     EXPECT_EQ(find->windowTitle(), "Find files");
