@@ -1,18 +1,63 @@
 #include "archive/entry_search.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace tarvix {
+namespace {
+
+// Every entry has its slot and nulls follow the last one, so the first null is the count.
+std::size_t CountEntries(const EntryTable& table) {
+    std::size_t low = 0;
+    std::size_t high = table.slotCount();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (table[static_cast<EntryIndex>(middle)] != nullptr) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+// Entries [begin, end); false when abandoned on the way.
+bool ScanRun(const EntryTable& table, const NamePattern& pattern, EntryIndex begin, EntryIndex end,
+             const std::function<bool()>& abandoned, std::vector<EntryIndex>& matches) {
+    for (EntryIndex index = begin; index < end; ++index) {
+        if ((index - begin) % kEntriesBetweenChecks == 0 && abandoned && abandoned()) return false;
+        if (pattern.matches(EntryName(table[index]))) matches.push_back(index);
+    }
+    return true;
+}
+
+}  // namespace
 
 std::optional<std::vector<EntryIndex>> FindEntries(const EntryTable& table,
                                                    const NamePattern& pattern,
-                                                   const std::function<bool()>& abandoned) {
-    std::vector<EntryIndex> matches;
-    if (pattern.empty()) return matches;
-    for (EntryIndex index = 0;; ++index) {
-        const std::uint8_t* entry = table[index];
-        if (entry == nullptr) return matches;
-        if (index % kEntriesBetweenChecks == 0 && abandoned && abandoned()) return std::nullopt;
-        if (pattern.matches(EntryName(entry))) matches.push_back(index);
+                                                   const std::function<bool()>& abandoned,
+                                                   unsigned threads) {
+    if (pattern.empty()) return std::vector<EntryIndex>{};
+    const std::size_t count = CountEntries(table);
+    const std::size_t runs = std::clamp<std::size_t>(count / kEntriesPerThread, 1, threads);
+    std::vector<std::vector<EntryIndex>> found(runs);
+    std::vector<char> complete(runs, 0);
+    const auto scan = [&](std::size_t run) {
+        const auto begin = static_cast<EntryIndex>(count * run / runs);
+        const auto end = static_cast<EntryIndex>(count * (run + 1) / runs);
+        complete[run] = ScanRun(table, pattern, begin, end, abandoned, found[run]);
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t run = 1; run < runs; ++run) helpers.emplace_back(scan, run);
+    scan(0);
+    for (std::thread& helper : helpers) helper.join();
+
+    if (std::find(complete.begin(), complete.end(), 0) != complete.end()) return std::nullopt;
+    std::vector<EntryIndex> matches = std::move(found[0]);
+    for (std::size_t run = 1; run < runs; ++run) {
+        matches.insert(matches.end(), found[run].begin(), found[run].end());
     }
+    return matches;
 }
 
 }  // namespace tarvix

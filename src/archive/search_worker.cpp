@@ -1,5 +1,7 @@
 #include "archive/search_worker.h"
 
+#include <algorithm>
+
 #include "archive/entry_search.h"
 
 namespace tarvix {
@@ -47,7 +49,9 @@ void SearchWorker::run() {
             pattern.swap(waiting_);
             request = latest_.load();
         }
-        auto matches = FindEntries(table_, *pattern, [&] { return !current(request); });
+        auto matches = FindEntries(
+            table_, *pattern, [&] { return !current(request); },
+            std::max(1u, std::thread::hardware_concurrency()));
         if (matches && current(request)) deliver_(request, std::move(*matches));
     }
 }

@@ -14,7 +14,8 @@
 
 namespace tarvix {
 
-// Searches one entry table on a thread of its own, for the latest request only: a new request
+// Searches one entry table on a thread of its own (and helpers on the other cores while a
+// search runs), for the latest request only: a new request
 // abandons the search running or waiting, so a window that asks on every keystroke never waits
 // for a search, nor for results it no longer wants. The table must outlive the worker.
 class SearchWorker {

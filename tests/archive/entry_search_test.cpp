@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -98,6 +99,27 @@ TEST_F(EntrySearchTest, AnAbandonedSearchStopsAtTheNextSliceAndGivesNothing) {
         if (found) {
             EXPECT_EQ(found->size(), count);
         }
+    }
+}
+
+// Each thread takes one run of entries; the runs' matches are joined in directory order, and
+// an abandon seen by any thread abandons the whole search.
+TEST_F(EntrySearchTest, SeveralThreadsFindWhatOneFinds) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < 3 * kEntriesPerThread + 5; ++i)
+        names.push_back("D" + std::to_string(i % 7) + "\\F" + std::to_string(i));
+    ASSERT_NO_FATAL_FAILURE(Load(names));
+    const NamePattern pattern("d3\\*1", NamePattern::Plain::Substring);
+    const auto serial = FindEntries(table, pattern);
+    ASSERT_TRUE(serial);
+    EXPECT_GT(serial->size(), 1000u);
+    for (unsigned threads : {2u, 3u, 8u}) {
+        EXPECT_EQ(FindEntries(table, pattern, {}, threads), serial) << threads;
+        std::atomic<int> asks{0};
+        EXPECT_EQ(FindEntries(
+                      table, pattern, [&] { return ++asks == 10; }, threads),
+                  std::nullopt)
+            << threads;
     }
 }
 
