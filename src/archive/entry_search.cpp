@@ -21,31 +21,32 @@ std::size_t CountEntries(const EntryTable& table) {
     return low;
 }
 
-// Entries [begin, end); false when abandoned on the way.
-bool ScanRun(const EntryTable& table, const NamePattern& pattern, EntryIndex begin, EntryIndex end,
+// The entries at positions [begin, end) of the ones searched (`among`, or all when null);
+// false when abandoned on the way.
+bool ScanRun(const EntryTable& table, const NamePattern& pattern,
+             const std::vector<EntryIndex>* among, std::size_t begin, std::size_t end,
              const std::function<bool()>& abandoned, std::vector<EntryIndex>& matches) {
-    for (EntryIndex index = begin; index < end; ++index) {
-        if ((index - begin) % kEntriesBetweenChecks == 0 && abandoned && abandoned()) return false;
+    for (std::size_t at = begin; at < end; ++at) {
+        if ((at - begin) % kEntriesBetweenChecks == 0 && abandoned && abandoned()) return false;
+        const auto index = among ? (*among)[at] : static_cast<EntryIndex>(at);
         if (pattern.matches(EntryName(table[index]))) matches.push_back(index);
     }
     return true;
 }
 
-}  // namespace
-
-std::optional<std::vector<EntryIndex>> FindEntries(const EntryTable& table,
-                                                   const NamePattern& pattern,
-                                                   const std::function<bool()>& abandoned,
-                                                   unsigned threads) {
+// Splits `count` entries into runs, one per thread, and joins their matches in order.
+std::optional<std::vector<EntryIndex>> Search(const EntryTable& table, const NamePattern& pattern,
+                                              const std::vector<EntryIndex>* among,
+                                              std::size_t count,
+                                              const std::function<bool()>& abandoned,
+                                              unsigned threads) {
     if (pattern.empty()) return std::vector<EntryIndex>{};
-    const std::size_t count = CountEntries(table);
     const std::size_t runs = std::clamp<std::size_t>(count / kEntriesPerThread, 1, threads);
     std::vector<std::vector<EntryIndex>> found(runs);
     std::vector<char> complete(runs, 0);
     const auto scan = [&](std::size_t run) {
-        const auto begin = static_cast<EntryIndex>(count * run / runs);
-        const auto end = static_cast<EntryIndex>(count * (run + 1) / runs);
-        complete[run] = ScanRun(table, pattern, begin, end, abandoned, found[run]);
+        complete[run] = ScanRun(table, pattern, among, count * run / runs, count * (run + 1) / runs,
+                                abandoned, found[run]);
     };
     std::vector<std::thread> helpers;
     for (std::size_t run = 1; run < runs; ++run) helpers.emplace_back(scan, run);
@@ -58,6 +59,23 @@ std::optional<std::vector<EntryIndex>> FindEntries(const EntryTable& table,
         matches.insert(matches.end(), found[run].begin(), found[run].end());
     }
     return matches;
+}
+
+}  // namespace
+
+std::optional<std::vector<EntryIndex>> FindEntries(const EntryTable& table,
+                                                   const NamePattern& pattern,
+                                                   const std::function<bool()>& abandoned,
+                                                   unsigned threads) {
+    return Search(table, pattern, nullptr, CountEntries(table), abandoned, threads);
+}
+
+std::optional<std::vector<EntryIndex>> FindEntriesAmong(const EntryTable& table,
+                                                        const NamePattern& pattern,
+                                                        const std::vector<EntryIndex>& candidates,
+                                                        const std::function<bool()>& abandoned,
+                                                        unsigned threads) {
+    return Search(table, pattern, &candidates, candidates.size(), abandoned, threads);
 }
 
 }  // namespace tarvix

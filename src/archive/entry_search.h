@@ -28,4 +28,12 @@ std::optional<std::vector<EntryIndex>> FindEntries(const EntryTable& table,
                                                    const std::function<bool()>& abandoned = {},
                                                    unsigned threads = 1);
 
+// The same among `candidates` only (in directory order), for a pattern that narrows the one
+// that found them: typing one more character then looks at the earlier results alone.
+std::optional<std::vector<EntryIndex>> FindEntriesAmong(const EntryTable& table,
+                                                        const NamePattern& pattern,
+                                                        const std::vector<EntryIndex>& candidates,
+                                                        const std::function<bool()>& abandoned = {},
+                                                        unsigned threads = 1);
+
 }  // namespace tarvix

@@ -49,11 +49,22 @@ void SearchWorker::run() {
             pattern.swap(waiting_);
             request = latest_.load();
         }
-        auto matches = FindEntries(
-            table_, *pattern, [&] { return !current(request); },
-            std::max(1u, std::thread::hardware_concurrency()));
-        if (matches && current(request)) deliver_(request, std::move(*matches));
+        auto matches = find(*pattern, request);
+        if (!matches) continue;
+        lastPattern_ = std::move(pattern);
+        lastMatches_ = std::make_shared<const std::vector<EntryIndex>>(std::move(*matches));
+        if (current(request)) deliver_(request, lastMatches_);
     }
+}
+
+std::optional<std::vector<EntryIndex>> SearchWorker::find(const NamePattern& pattern,
+                                                          std::uint64_t request) {
+    const auto abandoned = [&] { return !current(request); };
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    if (lastPattern_ && pattern.narrows(*lastPattern_)) {
+        return FindEntriesAmong(table_, pattern, *lastMatches_, abandoned, threads);
+    }
+    return FindEntries(table_, pattern, abandoned, threads);
 }
 
 }  // namespace tarvix

@@ -20,10 +20,9 @@ FindWindow::FindWindow(const EntryTable& table, QWidget* parent) : QDialog(paren
     // Matches arrive on the worker's thread and are handed to this window's thread; a window
     // that is gone by then drops them, as Qt drops events for a deleted receiver.
     worker_ = std::make_unique<SearchWorker>(
-        table, [this](std::uint64_t request, std::vector<EntryIndex> matches) {
-            auto shared = std::make_shared<std::vector<EntryIndex>>(std::move(matches));
+        table, [this](std::uint64_t request, SearchWorker::Matches matches) {
             QMetaObject::invokeMethod(
-                this, [this, request, shared] { ShowMatches(request, std::move(*shared)); },
+                this, [this, request, matches] { ShowMatches(request, matches); },
                 Qt::QueuedConnection);
         });
 }
@@ -120,17 +119,17 @@ void FindWindow::StartSearch(const QString& text) {
     const NamePattern pattern(text.toStdString(), NamePattern::Plain::Substring);
     if (pattern.empty()) {
         latestRequest_ = shownRequest_ = worker_->abandon();
-        model_->setEntries({});
+        model_->clear();
         count_->clear();
         return;
     }
     latestRequest_ = worker_->search(pattern);
 }
 
-void FindWindow::ShowMatches(std::uint64_t request, std::vector<EntryIndex> matches) {
+void FindWindow::ShowMatches(std::uint64_t request, SearchWorker::Matches matches) {
     if (request != latestRequest_) return;
     shownRequest_ = request;
-    const std::size_t found = matches.size();
+    const std::size_t found = matches->size();
     model_->setEntries(std::move(matches));
     count_->setText(tr("%1 file(s) found").arg(found));
     if (jumpWhenShown_) {

@@ -51,7 +51,7 @@ private:
     void wireEvents();
 
     void StartSearch(const QString& text);
-    void ShowMatches(std::uint64_t request, std::vector<EntryIndex> matches);
+    void ShowMatches(std::uint64_t request, SearchWorker::Matches matches);
     void MoveIntoResults();
     void JumpToSelection();
 

@@ -6,16 +6,22 @@
 namespace tarvix {
 
 FoundEntriesModel::FoundEntriesModel(const EntryTable& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table) {}
+    : QAbstractTableModel(parent),
+      table_(table),
+      entries_(std::make_shared<const std::vector<EntryIndex>>()) {}
 
-void FoundEntriesModel::setEntries(std::vector<EntryIndex> entries) {
+void FoundEntriesModel::setEntries(std::shared_ptr<const std::vector<EntryIndex>> entries) {
     beginResetModel();
     entries_ = std::move(entries);
     endResetModel();
 }
 
+void FoundEntriesModel::clear() {
+    setEntries(std::make_shared<const std::vector<EntryIndex>>());
+}
+
 int FoundEntriesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+    return parent.isValid() ? 0 : static_cast<int>(entries_->size());
 }
 
 int FoundEntriesModel::columnCount(const QModelIndex& parent) const {

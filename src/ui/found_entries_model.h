@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <memory>
 #include <vector>
 
 #include "archive/entry_table.h"
@@ -18,9 +19,10 @@ public:
 
     explicit FoundEntriesModel(const EntryTable& table, QObject* parent = nullptr);
 
-    void setEntries(std::vector<EntryIndex> entries);
-    const std::vector<EntryIndex>& entries() const { return entries_; }
-    EntryIndex entryAt(int row) const { return entries_[static_cast<std::size_t>(row)]; }
+    // Shared with the search that found them, rather than copied.
+    void setEntries(std::shared_ptr<const std::vector<EntryIndex>> entries);
+    void clear();
+    EntryIndex entryAt(int row) const { return (*entries_)[static_cast<std::size_t>(row)]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -32,7 +34,7 @@ private:
     QString textAt(int row, int column) const;
 
     const EntryTable& table_;
-    std::vector<EntryIndex> entries_;
+    std::shared_ptr<const std::vector<EntryIndex>> entries_;
 };
 
 }  // namespace tarvix

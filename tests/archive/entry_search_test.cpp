@@ -127,9 +127,9 @@ TEST_F(EntrySearchTest, SeveralThreadsFindWhatOneFinds) {
 class Deliveries {
 public:
     SearchWorker::Deliver sink() {
-        return [this](std::uint64_t request, std::vector<EntryIndex> matches) {
+        return [this](std::uint64_t request, SearchWorker::Matches matches) {
             std::lock_guard lock(mutex_);
-            delivered_.push_back({request, std::move(matches)});
+            delivered_.push_back({request, *matches});
             changed_.notify_all();
         };
     }
@@ -179,6 +179,45 @@ TEST_F(EntrySearchTest, TheWorkerDeliversTheLatestRequest) {
     EXPECT_GT(worker.abandon(), last);
     const std::uint64_t next = worker.search(NamePattern("n9", NamePattern::Plain::Substring));
     EXPECT_EQ(deliveries.waitFor(next), Find("n9"));
+}
+
+// Typing one character at a time, each result awaited: narrowed searches look at the earlier
+// results only, and must still find exactly what a search of every entry finds.
+TEST_F(EntrySearchTest, TypingOnNarrowsTheSearchToTheEarlierResults) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 20000; ++i) names.push_back("F\\N" + std::to_string(i) + ".FRM");
+    ASSERT_NO_FATAL_FAILURE(Load(names));
+    Deliveries deliveries;
+    SearchWorker worker(table, deliveries.sink());
+    for (const char* text : {"n1", "n12", "N12", "n2", "*n2*", "*n2*5*", "*n2*5", "*n2*5*.frm"}) {
+        const std::uint64_t request =
+            worker.search(NamePattern(text, NamePattern::Plain::Substring));
+        EXPECT_EQ(deliveries.waitFor(request), Find(text)) << text;
+    }
+}
+
+TEST(NamePatternNarrows, OnlyWhenEveryMatchIsAMatchOfTheBroaderPattern) {
+    const struct {
+        const char* broader;
+        const char* narrower;
+        bool narrows;
+    } cases[] = {
+        {"ifa", "ifac", true},      {"ifa", "xifac", true},    {"IFA", "ifa", true},
+        {"art/i", "art\\in", true}, {"ifac", "ifa", false},    {"*.f*", "*.f*m", true},
+        {"*.f", "*.fr", false},     {"*.frm", "*.frm", false},  // whole paths: not a prefix rule
+        {"ifa", "*ifa*", false},    {"*ifa*", "ifa", false},   {"", "a", false},
+        {"日本", "日本x", false},
+    };
+    for (const auto& c : cases) {
+        const NamePattern broader(c.broader, NamePattern::Plain::Substring);
+        const NamePattern narrower(c.narrower, NamePattern::Plain::Substring);
+        EXPECT_EQ(narrower.narrows(broader), c.narrows) << c.broader << " / " << c.narrower;
+        for (const std::string& path : kNames) {
+            if (c.narrows && narrower.matches(path)) {
+                EXPECT_TRUE(broader.matches(path)) << path;
+            }
+        }
+    }
 }
 
 TEST_F(EntrySearchTest, AWorkerGoesAwayInTheMiddleOfASearch) {
