@@ -24,18 +24,19 @@ void CExtractDlg::OpenFindWindow() {
     findWindow_->present();
 }
 
-// An entry is listed under the node of its folder path; a name without a backslash is its
-// own folder.
+// An entry is listed under the node of its folder path (a name without a backslash is its own
+// folder), so entries of one folder are those with the same folder path.
 void CExtractDlg::ShowEntries(const std::vector<EntryIndex>& entries) {
     if (entries.empty()) return;
-    const auto folderOf = [this](EntryIndex entry) {
-        return folders_.folderOf(SplitFolderAndFile(EntryName(entryTable_[entry])).folder);
+    const auto folderPathOf = [this](EntryIndex entry) {
+        return SplitFolderAndFile(EntryName(entryTable_[entry])).folder;
     };
-    const NodeId folder = folderOf(entries.front());
+    const std::string_view folderPath = folderPathOf(entries.front());
+    const NodeId folder = folders_.folderOf(folderPath);
     if (folder == FolderIndex::kRoot) return;  // not an entry of this archive
     std::vector<EntryIndex> inFolder;
     for (EntryIndex entry : entries) {
-        if (folderOf(entry) == folder) inFolder.push_back(entry);
+        if (folderPathOf(entry) == folderPath) inFolder.push_back(entry);
     }
     SelectFolderNode(folder);
     SelectListedEntries(std::move(inFolder));
