@@ -6,9 +6,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "archive/cp1252.h"
 #include "archive/dat_archive.h"
 #include "archive/folder_index.h"
 #include "archive/search_worker.h"
@@ -217,6 +219,31 @@ TEST(NamePatternNarrows, OnlyWhenEveryMatchIsAMatchOfTheBroaderPattern) {
                 EXPECT_TRUE(broader.matches(path)) << path;
             }
         }
+    }
+}
+
+// Plain text moves on several bytes after a failed try; checked against trying every place,
+// on paths and patterns of few letters (both cases, É and é, backslashes), so that repeats
+// and near-misses abound.
+TEST(NamePatternContains, FindsWhatTryingEveryPlaceFinds) {
+    const std::string letters = "aAbB\xC9\xE9\\";
+    const auto fold = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(FoldCp1252(static_cast<std::uint8_t>(c)));
+        return text;
+    };
+    std::mt19937 random(7);
+    const auto word = [&](std::size_t longest) {
+        std::string text(1 + random() % longest, 'a');
+        for (char& c : text) c = letters[random() % letters.size()];
+        return text;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string pattern = word(5);
+        const std::string path = word(24);
+        const bool expected = fold(path).find(fold(pattern)) != std::string::npos;
+        EXPECT_EQ(NamePattern(Cp1252ToUtf8(pattern), NamePattern::Plain::Substring).matches(path),
+                  expected)
+            << Cp1252ToUtf8(pattern) << " in " << Cp1252ToUtf8(path);
     }
 }
 
