@@ -18,6 +18,8 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -25,9 +27,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/dat_archive.h"
+#include "archive/entry_search.h"
 #include "archive/folder_index.h"
 #include "extract/batch_extraction.h"
 #include "hash_flood.h"
@@ -158,6 +162,47 @@ void FillModel(benchmark::State& state, fs::path path, std::string folderPath) {
     state.counters["rows"] = static_cast<double>(files.size());
 }
 
+// The patterns the find window is measured with: three letters as typed, and stars that make
+// the matcher try the most (no path ends in B, so every one is walked to its end).
+constexpr const char* kThreeLetters = "kzt";
+constexpr const char* kManyStars = "*a*a*a*a*a*a*a*b";
+
+// What the search must find, worked out another way: a substring of the upper-cased path, or
+// for the stars a path ending in B with seven As before it.
+bool ExpectedMatch(const std::string& pattern, std::string path) {
+    for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (pattern == kManyStars) {
+        return !path.empty() && path.back() == 'B' &&
+               std::count(path.begin(), path.end() - 1, 'A') >= 7;
+    }
+    std::string upper = pattern;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return path.find(upper) != std::string::npos;
+}
+
+void Search(benchmark::State& state, fs::path path, std::string text, unsigned threads) {
+    const auto archive = Load(path);
+    EntryTable table;
+    FolderIndex folders;
+    folders.BuildFolderTree(*archive, table);
+    const NamePattern pattern(text, NamePattern::Plain::Substring);
+    std::vector<EntryIndex> found;
+    for (auto _ : state) {
+        found = FindEntries(table, pattern, {}, threads).value();
+        benchmark::DoNotOptimize(found.data());
+    }
+    if (g_smoke) {
+        std::vector<EntryIndex> expected;
+        for (EntryIndex i = 0; i < archive->entryCount(); ++i) {
+            if (ExpectedMatch(text, GetEntryInfo(table, i).name)) expected.push_back(i);
+        }
+        if (found != expected)
+            Fail("search for " + text + " found " + std::to_string(found.size()));
+    }
+    state.counters["paths"] = static_cast<double>(archive->entryCount());
+    state.counters["found"] = static_cast<double>(found.size());
+}
+
 // An archive opened and indexed, with every one of its entries to extract.
 struct Indexed {
     std::unique_ptr<DatArchive> archive;
@@ -278,6 +323,11 @@ public:
             std::printf("%-56s %9.2fx %9.2fx  %s\n", "flood: crafted / random names <= 2x", ratio,
                         crafted->cpu / random->cpu, ratio <= 2 ? "met" : "MISSED");
         }
+        for (const char* text : {kThreeLetters, kManyStars}) {
+            const std::string name = "search/" + std::string(text);
+            Target(name + "/all-cores, 1,000,000 paths <= 100 ms", name + "/all-cores", 100);
+            Show(name + ", one thread", name);
+        }
         const Figure* tarvix = Find("extract/tarvix");
         const Figure* copy = Find("extract/plain-copy");
         if (tarvix && copy) {
@@ -372,6 +422,14 @@ int main(int argc, char** argv) {
     for (const auto* a : {&large, &largeMixed}) {
         Tune(benchmark::RegisterBenchmark(("list/fill-model/" + a->path.stem().string()).c_str(),
                                           FillModel, a->path, a->bigFolderPath));
+    }
+    // One thread, and one per core as the find window searches.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (const char* text : {kThreeLetters, kManyStars}) {
+        Tune(benchmark::RegisterBenchmark(("search/" + std::string(text)).c_str(), Search,
+                                          large.path, text, 1u));
+        Tune(benchmark::RegisterBenchmark(("search/" + std::string(text) + "/all-cores").c_str(),
+                                          Search, large.path, text, cores));
     }
     Tune(benchmark::RegisterBenchmark("extract/tarvix", Extract, extraction.path, work))
         ->Iterations(1);
