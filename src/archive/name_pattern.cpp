@@ -1,6 +1,5 @@
 #include "archive/name_pattern.h"
 
-#include <algorithm>
 #include <optional>
 
 #include "archive/cp1252.h"
@@ -46,13 +45,6 @@ NamePattern::NamePattern(std::string_view utf8, Plain plain) : plain_(plain) {
         if (c == '*' || c == '?') wildcards_ = true;
         pattern_.push_back(static_cast<char>(kFold[static_cast<std::uint8_t>(c)]));
     }
-    // A shorter move than the pattern allows is never wrong, so moves beyond 255 are cut.
-    const std::size_t longest = std::min<std::size_t>(pattern_.size(), 255);
-    skip_.fill(static_cast<std::uint8_t>(longest));
-    for (std::size_t i = 0; i + 1 < pattern_.size(); ++i) {
-        skip_[static_cast<std::uint8_t>(pattern_[i])] =
-            static_cast<std::uint8_t>(std::min<std::size_t>(pattern_.size() - 1 - i, longest));
-    }
 }
 
 bool NamePattern::matches(std::string_view path) const {
@@ -68,18 +60,9 @@ bool NamePattern::matches(std::string_view path) const {
         if (path.size() < pattern_.size() || !equalFolded(path, pattern_)) return false;
         return path.size() == pattern_.size() || path[pattern_.size()] == '\\';
     }
-    return contains(path);
-}
-
-// Tries the pattern at each place, comparing from its end, and moves on by the skip of the
-// byte under its last character: a few bytes at a time rather than one (Horspool's search).
-bool NamePattern::contains(std::string_view path) const {
-    const std::size_t length = pattern_.size();
-    for (std::size_t at = 0; at + length <= path.size();) {
-        std::size_t i = length;
-        while (i > 0 && SameFolded(path[at + i - 1], pattern_[i - 1])) --i;
-        if (i == 0) return true;
-        at += skip_[kFold[static_cast<std::uint8_t>(path[at + length - 1])]];
+    if (path.size() < pattern_.size()) return false;
+    for (std::size_t at = 0; at + pattern_.size() <= path.size(); ++at) {
+        if (equalFolded(path.substr(at), pattern_)) return true;
     }
     return false;
 }

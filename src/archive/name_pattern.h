@@ -35,15 +35,11 @@ public:
 
 private:
     bool matchesWildcards(std::string_view path) const;
-    bool contains(std::string_view path) const;
 
     std::string pattern_;  // Windows-1252, case-folded, `/` made `\`
     Plain plain_;
     bool wildcards_ = false;
     bool representable_ = true;
-    // How far the search for plain text may move on when a try fails, by the folded byte under
-    // the try's last character: past it when the pattern lacks it, else to its last place.
-    std::array<std::uint8_t, 256> skip_{};
 };
 
 // The lower-case form of a Windows-1252 byte (Š, Œ, Ž, Ÿ and the Latin-1 letters included).
