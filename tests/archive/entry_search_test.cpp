@@ -222,9 +222,8 @@ TEST(NamePatternNarrows, OnlyWhenEveryMatchIsAMatchOfTheBroaderPattern) {
     }
 }
 
-// Plain text moves on several bytes after a failed try; checked against trying every place,
-// on paths and patterns of few letters (both cases, É and é, backslashes), so that repeats
-// and near-misses abound.
+// Plain text, checked against a search of the folded path, on paths and patterns of few
+// letters (both cases, É and é, backslashes), so that repeats and near-misses abound.
 TEST(NamePatternContains, FindsWhatTryingEveryPlaceFinds) {
     const std::string letters = "aAbB\xC9\xE9\\";
     const auto fold = [](std::string text) {
