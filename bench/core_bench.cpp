@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -36,6 +37,7 @@
 #include <vector>
 
 #include "archive/dat_archive.h"
+#include "archive/entry_search.h"
 #include "archive/folder_index.h"
 #include "extract/batch_extraction.h"
 #include "extract/zlib_inflater.h"
@@ -165,6 +167,47 @@ void FillModel(benchmark::State& state, fs::path path, std::string folderPath) {
         benchmark::DoNotOptimize(model.rowCount());
     }
     state.counters["rows"] = static_cast<double>(files.size());
+}
+
+// The patterns the find window is measured with: three letters as typed, and stars that make
+// the matcher try the most (no path ends in B, so every one is walked to its end).
+constexpr const char* kThreeLetters = "kzt";
+constexpr const char* kManyStars = "*a*a*a*a*a*a*a*b";
+
+// What the search must find, worked out another way: a substring of the upper-cased path, or
+// for the stars a path ending in B with seven As before it.
+bool ExpectedMatch(const std::string& pattern, std::string path) {
+    for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (pattern == kManyStars) {
+        return !path.empty() && path.back() == 'B' &&
+               std::count(path.begin(), path.end() - 1, 'A') >= 7;
+    }
+    std::string upper = pattern;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return path.find(upper) != std::string::npos;
+}
+
+void Search(benchmark::State& state, fs::path path, std::string text, unsigned threads) {
+    const auto archive = Load(path);
+    EntryTable table;
+    FolderIndex folders;
+    folders.BuildFolderTree(*archive, table);
+    const NamePattern pattern(text, NamePattern::Plain::Substring);
+    std::vector<EntryIndex> found;
+    for (auto _ : state) {
+        found = FindEntries(table, pattern, {}, threads).value();
+        benchmark::DoNotOptimize(found.data());
+    }
+    if (g_smoke) {
+        std::vector<EntryIndex> expected;
+        for (EntryIndex i = 0; i < archive->entryCount(); ++i) {
+            if (ExpectedMatch(text, GetEntryInfo(table, i).name)) expected.push_back(i);
+        }
+        if (found != expected)
+            Fail("search for " + text + " found " + std::to_string(found.size()));
+    }
+    state.counters["paths"] = static_cast<double>(archive->entryCount());
+    state.counters["found"] = static_cast<double>(found.size());
 }
 
 // An archive opened and indexed, with every one of its entries to extract.
@@ -397,6 +440,11 @@ public:
             std::printf("%-56s %9.2fx %9.2fx  %s\n", "extract all / plain copy to folders <= 1.2x",
                         ratio, all->cpu / allCopy->cpu, ratio <= 1.2 ? "met" : "MISSED");
         }
+        for (const char* text : {kThreeLetters, kManyStars}) {
+            const std::string name = "search/" + std::string(text);
+            Target(name + "/all-cores, 1,000,000 paths <= 100 ms", name + "/all-cores", 100);
+            Show(name + ", one thread", name);
+        }
         const Figure* tarvix = Find("extract/tarvix");
         const Figure* copy = Find("extract/plain-copy");
         if (tarvix && copy) {
@@ -505,6 +553,14 @@ int main(int argc, char** argv) {
     Tune(benchmark::RegisterBenchmark("extract-all/plain-copy", PlainCopy, realistic.path, work,
                                       true))
         ->Iterations(1);
+    // One thread, and one per core as the find window searches.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (const char* text : {kThreeLetters, kManyStars}) {
+        Tune(benchmark::RegisterBenchmark(("search/" + std::string(text)).c_str(), Search,
+                                          large.path, text, 1u));
+        Tune(benchmark::RegisterBenchmark(("search/" + std::string(text) + "/all-cores").c_str(),
+                                          Search, large.path, text, cores));
+    }
     Tune(benchmark::RegisterBenchmark("extract/tarvix", Extract, extraction.path, work))
         ->Iterations(1);
     Tune(

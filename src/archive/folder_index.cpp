@@ -314,6 +314,10 @@ std::vector<EntryIndex> FolderIndex::entriesBelow(NodeId id) const {
     return entries;
 }
 
+NodeId FolderIndex::folderOf(std::string_view folderPath) const {
+    return findPath(folderPath, PathTag(key_, folderPath));
+}
+
 // Collected upwards, written downwards: linear in the path's length however deep it is.
 std::string FolderIndex::pathOf(NodeId id) const {
     std::vector<NodeId> chain;

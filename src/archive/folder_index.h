@@ -70,6 +70,10 @@ public:
     // The node's internal path: its components from the top, joined by backslashes.
     std::string pathOf(NodeId id) const;
 
+    // The node whose internal path is `folderPath`, or kRoot when no node has it. An entry is
+    // listed under folderOf(SplitFolderAndFile(its name).folder).
+    NodeId folderOf(std::string_view folderPath) const;
+
 private:
     // Every node by its full path: open addressing with linear probing, node 0 (the root,
     // never stored) marking a free slot. A slot keeps 32 bits of the path's hash and where the

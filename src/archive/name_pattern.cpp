@@ -67,6 +67,18 @@ bool NamePattern::matches(std::string_view path) const {
     return false;
 }
 
+bool NamePattern::narrows(const NamePattern& broader) const {
+    if (plain_ != Plain::Substring || broader.plain_ != Plain::Substring || !representable_ ||
+        !broader.representable_ || broader.pattern_.empty()) {
+        return false;
+    }
+    if (!wildcards_ && !broader.wildcards_) {
+        return pattern_.find(broader.pattern_) != std::string::npos;
+    }
+    return wildcards_ && broader.wildcards_ && broader.pattern_.back() == '*' &&
+           pattern_.starts_with(broader.pattern_);
+}
+
 // After a mismatch, the last `*` takes one more character and the rest is tried again from
 // there; earlier stars never need to move, since the last one can absorb whatever they would.
 bool NamePattern::matchesWildcards(std::string_view path) const {

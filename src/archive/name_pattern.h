@@ -28,6 +28,10 @@ public:
     bool empty() const { return pattern_.empty() && representable_; }
     bool hasWildcards() const { return wildcards_; }
     bool matches(std::string_view cp1252Path) const;
+    // Whether every path this pattern matches is matched by `broader` too, as when typing adds
+    // to a search: plain text that contains the broader plain text, or wildcards that go on
+    // after a broader pattern ending in `*`. False when that cannot be told so simply.
+    bool narrows(const NamePattern& broader) const;
 
 private:
     bool matchesWildcards(std::string_view path) const;

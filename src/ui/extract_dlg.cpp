@@ -5,6 +5,7 @@
 
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
+#include "ui/find_window.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -57,6 +58,7 @@ CExtractDlg::CExtractDlg(UserDialogs& dialogs, QWidget* parent)
 }
 
 CExtractDlg::~CExtractDlg() {
+    delete findWindow_;  // its search reads the entry list
     archive_.CloseArchive();
 }
 
@@ -132,6 +134,7 @@ void CExtractDlg::wireEvents() {
             &CExtractDlg::OpenAnother);
     connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
     connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
+    wireFindShortcut();
     // Every change of the selection, by mouse or keyboard (Ctrl+A, Shift+arrows, Space),
     // rewrites the summary and the button once; so does a left click that changes nothing, on
     // empty space or before any folder is chosen.

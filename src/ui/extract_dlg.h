@@ -22,6 +22,8 @@
 
 namespace tarvix {
 
+class FindWindow;
+
 // Control ids of the main window, kept as each widget's "controlId" property.
 enum ControlId : int {
     kIdTree = 1000,
@@ -44,7 +46,8 @@ inline constexpr const char* kChooseFolderTitle = "Choose folder to extract to";
 // The program's one window: the folder tree, the file list of the selected folder, the
 // selection summary, and the Extract and Version commands. It owns the archive for the run.
 //
-// Browsing lives in extract_dlg_browse.cpp, extraction in extract_dlg_extract.cpp.
+// Browsing lives in extract_dlg_browse.cpp, extraction in extract_dlg_extract.cpp, finding
+// files by name in extract_dlg_find.cpp.
 class CExtractDlg : public QDialog {
     Q_OBJECT
 
@@ -72,6 +75,17 @@ public:
     // Ends the window; during a batch, cancels it first and ends once it has stopped.
     void done(int result) override;
 
+    // Shows entries as clicks would: the first one's folder, opened and scrolled to in the
+    // tree, and there every given entry of that folder selected in the list.
+    void ShowEntries(const std::vector<EntryIndex>& entries);
+    // Extracts entries from anywhere in the archive, through the save dialog and with the
+    // window's options: "Preserve internal paths" puts each at its full internal path.
+    void ExtractEntries(std::vector<EntryIndex> entries);
+
+public Q_SLOTS:
+    // Opens the window that finds files by name (Ctrl+F), or raises it when it is open.
+    void OpenFindWindow();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -95,8 +109,16 @@ private:
     std::optional<NodeId> selectedFolder() const;
     void ExtractFolder();
     void ExtractAll();
+    // Asks for the destination, then extracts `entries` there with the Unpack option.
+    void AskAndExtract(std::vector<EntryIndex> entries, const std::string& suggestedName,
+                       ExtractTarget target);
     // Runs one batch off the window's thread, with a progress dialog, then reports failures.
     void RunBatch(std::vector<EntryIndex> entries, ExtractTarget target);
+
+    void wireFindShortcut();
+    QModelIndex TreeIndexOf(NodeId node) const;
+    void SelectFolderNode(NodeId node);
+    void SelectListedEntries(std::vector<EntryIndex> entries);
 
     UserDialogs& dialogs_;
     DatArchive archive_;
@@ -118,6 +140,7 @@ private:
     QPushButton* versionButton_ = nullptr;
     FolderTreeModel* treeModel_ = nullptr;
     FileListModel* listModel_ = nullptr;
+    FindWindow* findWindow_ = nullptr;  // made on first use
 };
 
 }  // namespace tarvix

@@ -74,17 +74,34 @@ constexpr int kPollMs = 50;
 void CExtractDlg::ExtractSelected() {
     if (runningBatch_) return;
     const std::vector<int> rows = SelectedRows();
-    SaveFileRequest request{kExtractDialogTitle, {}};
-    if (!rows.empty()) request.suggestedName = listModel_->textAt(rows.front()).toStdString();
-    const auto chosen = dialogs_.choosePathToSave(request);
-    if (!chosen) return;
-
     std::vector<EntryIndex> entries;
     entries.reserve(rows.size());
     for (int row : rows) entries.push_back(listModel_->entryAt(row));
 
-    ExtractTarget target{chosen->parent_path(), std::nullopt, unpack_->isChecked()};
+    ExtractTarget target;
     if (preservePaths_->isChecked()) target.preservedFolder = GetSelectedFolderPath();
+    AskAndExtract(std::move(entries),
+                  rows.empty() ? std::string() : listModel_->textAt(rows.front()).toStdString(),
+                  std::move(target));
+}
+
+// Found entries come from any folder: with paths preserved, each goes below its own.
+void CExtractDlg::ExtractEntries(std::vector<EntryIndex> entries) {
+    if (runningBatch_ || entries.empty()) return;
+    const std::string_view first = EntryName(entryTable_[entries.front()]);
+    ExtractTarget target;
+    target.ownFolders = preservePaths_->isChecked();
+    AskAndExtract(std::move(entries), FromCp1252(SplitFolderAndFile(first).file).toStdString(),
+                  std::move(target));
+}
+
+// Only the folder of the chosen path counts; the name typed is not used.
+void CExtractDlg::AskAndExtract(std::vector<EntryIndex> entries, const std::string& suggestedName,
+                                ExtractTarget target) {
+    const auto chosen = dialogs_.choosePathToSave({kExtractDialogTitle, suggestedName});
+    if (!chosen) return;
+    target.destination = chosen->parent_path();
+    target.unpack = unpack_->isChecked();
     RunBatch(std::move(entries), std::move(target));
 }
 

@@ -13,6 +13,8 @@ void CExtractDlg::ShowFolderMenu(const QPoint& globalPos) {
     menu.setObjectName(QStringLiteral("IDC_FOLDER_MENU"));
     QAction* folder = menu.addAction(tr("Extract &folder..."));
     QAction* all = menu.addAction(tr("Extract &all..."));
+    menu.addSeparator();
+    QAction* find = menu.addAction(tr("&Find files..."));
     folder->setEnabled(selectedFolder().has_value());
     all->setEnabled(archive_.entryCount() > 0);
     if (runningBatch_) menu.setEnabled(false);
@@ -21,6 +23,8 @@ void CExtractDlg::ShowFolderMenu(const QPoint& globalPos) {
         ExtractFolder();
     } else if (chosen == all) {
         ExtractAll();
+    } else if (chosen == find) {
+        OpenFindWindow();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "ui/extract_dlg.h"
+#include "ui/find_window.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -44,6 +45,10 @@ void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
     FolderIndex folders;
     folders.BuildFolderTree(candidate, table);
 
+    // The find window searches the entry list that is about to go; it is made afresh on the
+    // next Ctrl+F.
+    delete findWindow_;
+    findWindow_ = nullptr;
     listModel_->clear();
     treeModel_->beginRebuild();
     archive_.swap(candidate);  // the old archive closes with `candidate`

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,27 @@ TEST_F(FolderIndexTest, EntryTableGrowsPast25000WithANullAfterTheLastEntry) {
     EXPECT_EQ(table[30000], nullptr);
     EXPECT_EQ(GetEntryInfo(table, 29999).name, "D4\\F29999");
     EXPECT_EQ(Files(folders, Find({"D0"})).size(), 4286u);
+}
+
+// From an entry to the node that lists it, whatever the shape of its folder path; only paths of
+// nodes are found, exactly as they are written.
+TEST_F(FolderIndexTest, FolderOfAnEntrysFolderPathIsTheNodeThatListsIt) {
+    const std::vector<std::string> names = {
+        "ART\\INTRFACE\\IFACE.FRM", "X", "A\\\\B\\F", "\\TOP", "ART\\F", "X\\Y",
+        "ART\\INTRFACE\\B.FRM"};
+    Build(names);
+    for (EntryIndex i = 0; i < names.size(); ++i) {
+        const std::string_view folder = SplitFolderAndFile(names[i]).folder;
+        const NodeId node = folders.folderOf(folder);
+        ASSERT_NE(node, FolderIndex::kRoot) << names[i];
+        EXPECT_EQ(folders.pathOf(node), folder);
+        const std::vector<EntryIndex> files = Files(folders, node);
+        EXPECT_NE(std::find(files.begin(), files.end(), i), files.end()) << names[i];
+    }
+    EXPECT_EQ(folders.folderOf("ART"), Find({"ART"}));
+    for (const char* missing : {"ART\\INTRFAC", "art\\intrface", "ART\\INTRFACE\\", "Y", "NOPE"}) {
+        EXPECT_EQ(folders.folderOf(missing), FolderIndex::kRoot) << missing;
+    }
 }
 
 TEST_F(FolderIndexTest, EmptyArchiveGivesEmptyTreeAndANullFirstSlot) {

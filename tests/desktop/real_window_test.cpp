@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -337,6 +338,12 @@ protected:
         return found;
     }
 
+    bool visible(const QString& window) {
+        const Output ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                    QStringLiteral("--name"), QStringLiteral(".")});
+        return ids.text.split('\n', Qt::SkipEmptyParts).contains(window);
+    }
+
     // Gives the window the keyboard and waits until the X server says it has it.
     void focus(const QString& window) {
         const Output out =
@@ -374,6 +381,66 @@ protected:
         EXPECT_TRUE(out.ok) << "screenshot: " << out.text.toStdString();
     }
 
+    // Starts the program and answers its open dialog by typing the archive's path; `window` is
+    // the main window's id then.
+    void launch(const QString& archive, QString& window) {
+        DieWithParent(app_);
+        app_.setProcessEnvironment(env_);
+        app_.setWorkingDirectory(home_.path());
+        app_.start(QStringLiteral(TARVIX_EXECUTABLE), {});
+        ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
+
+        // The open dialog comes first; the typed path goes into its file name box.
+        const auto openDialog = waitForWindow(QStringLiteral("Open"));
+        ASSERT_TRUE(openDialog) << "no open dialog; " << programOutput();
+        ASSERT_NO_FATAL_FAILURE(focus(*openDialog));
+        ASSERT_NO_FATAL_FAILURE(type(archive));
+        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+
+        const auto found = waitForWindow(archive + QStringLiteral(" - TARVIX v.09"));
+        ASSERT_TRUE(found) << "no main window titled after the archive; " << programOutput();
+        window = *found;
+    }
+
+    // Answers the save dialog that Extract opened: `name` in `destination`.
+    void saveInto(const QString& destination, const QString& name) {
+        const auto saveDialog = waitForWindow(QStringLiteral("Choose path to extract files to.."));
+        ASSERT_TRUE(saveDialog) << "Extract opened no save dialog; " << programOutput();
+        ASSERT_NO_FATAL_FAILURE(focus(*saveDialog));
+        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));  // replaces the suggested name
+        ASSERT_NO_FATAL_FAILURE(type(destination + QStringLiteral("/") + name));
+        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+    }
+
+    // Files are written one after the other; waits until all are there in full.
+    void expectFiles(const QString& destination, const QMap<QString, QByteArray>& expected) {
+        const bool extracted =
+            WaitUntil([&] { return FilesIn(destination) == expected; }, kStepTimeoutMs);
+        const QMap<QString, QByteArray> found = FilesIn(destination);
+        EXPECT_TRUE(extracted) << "expected " << expected.keys().join(' ').toStdString()
+                               << ", found " << found.keys().join(' ').toStdString();
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            EXPECT_EQ(found.value(it.key()), it.value()) << it.key().toStdString();
+        }
+    }
+
+    // Escape in the main window ends the program at once, leaving no settings behind.
+    void closeWithEscape(const QString& window) {
+        ASSERT_NO_FATAL_FAILURE(focus(window));
+        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs))
+            << "still running " << kExitTimeoutMs << " ms after Escape";
+        EXPECT_LE(clock.elapsed(), kExitTimeoutMs);
+        EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << programOutput();
+        EXPECT_EQ(app_.exitCode(), 0) << programOutput();
+        // Nothing is kept for the next run, not even the file dialogs' last folders.
+        EXPECT_TRUE(QDir(home_.filePath(QStringLiteral("config")))
+                        .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
+            << "the program left settings behind";
+    }
+
     QTemporaryDir home_;
     VirtualDisplay display_;
     QProcessEnvironment env_;
@@ -402,49 +469,22 @@ TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
     const QString destination = home_.filePath(QStringLiteral("extracted"));
     ASSERT_TRUE(QDir().mkpath(destination));
 
-    DieWithParent(app_);
-    app_.setProcessEnvironment(env_);
-    app_.setWorkingDirectory(home_.path());
-    app_.start(QStringLiteral(TARVIX_EXECUTABLE), {});
-    ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
-
-    // The open dialog comes first; the typed path goes into its file name box.
-    const auto openDialog = waitForWindow(QStringLiteral("Open"));
-    ASSERT_TRUE(openDialog) << "no open dialog; " << programOutput();
-    ASSERT_NO_FATAL_FAILURE(focus(*openDialog));
-    ASSERT_NO_FATAL_FAILURE(type(archive));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
-
-    const auto window = waitForWindow(archive + QStringLiteral(" - TARVIX v.09"));
-    ASSERT_TRUE(window) << "no main window titled after the archive; " << programOutput();
+    QString window;
+    ASSERT_NO_FATAL_FAILURE(launch(archive, window));
 
     // The tree has the focus: open the folder, move to the list, select all, and reach Extract
     // (enabled by the selection) past the two read-only boxes.
-    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(focus(window));
     ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("A")));
     ASSERT_NO_FATAL_FAILURE(
         keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Tab"),
               QStringLiteral("ctrl+a"), QStringLiteral("Tab"), QStringLiteral("Tab"),
               QStringLiteral("Tab"), QStringLiteral("Return")}));
 
-    const auto saveDialog = waitForWindow(QStringLiteral("Choose path to extract files to.."));
-    ASSERT_TRUE(saveDialog) << "Extract opened no save dialog; " << programOutput();
-    ASSERT_NO_FATAL_FAILURE(focus(*saveDialog));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));  // replaces the suggested name
-    ASSERT_NO_FATAL_FAILURE(type(destination + QStringLiteral("/") + expected.firstKey()));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
-
-    // Files are written one after the other; wait until all are there in full.
-    const bool extracted =
-        WaitUntil([&] { return FilesIn(destination) == expected; }, kStepTimeoutMs);
+    ASSERT_NO_FATAL_FAILURE(saveInto(destination, expected.firstKey()));
+    ASSERT_NO_FATAL_FAILURE(expectFiles(destination, expected));
     const QString picture = QStringLiteral(TARVIX_SCREENSHOT);
-    screenshot(*window, picture);
-    const QMap<QString, QByteArray> found = FilesIn(destination);
-    EXPECT_TRUE(extracted) << "expected " << expected.keys().join(' ').toStdString() << ", found "
-                           << found.keys().join(' ').toStdString();
-    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-        EXPECT_EQ(found.value(it.key()), it.value()) << it.key().toStdString();
-    }
+    screenshot(window, picture);
 
     // Once more with "Unpack packed files" ticked by its mnemonic, from the check box back to
     // Extract: the packed entries now come out as their real content.
@@ -452,31 +492,13 @@ TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
     ASSERT_NE(unpacked, expected) << "the folder has no packed entry";
     const QString unpackedTo = home_.filePath(QStringLiteral("unpacked"));
     ASSERT_TRUE(QDir().mkpath(unpackedTo));
-    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(focus(window));
     ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("alt+u"), QStringLiteral("shift+Tab"),
                                   QStringLiteral("shift+Tab"), QStringLiteral("Return")}));
-    const auto secondSave = waitForWindow(QStringLiteral("Choose path to extract files to.."));
-    ASSERT_TRUE(secondSave) << "Extract opened no save dialog; " << programOutput();
-    ASSERT_NO_FATAL_FAILURE(focus(*secondSave));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));
-    ASSERT_NO_FATAL_FAILURE(type(unpackedTo + QStringLiteral("/") + unpacked.firstKey()));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
-    EXPECT_TRUE(WaitUntil([&] { return FilesIn(unpackedTo) == unpacked; }, kStepTimeoutMs))
-        << "unpacked: found " << FilesIn(unpackedTo).keys().join(' ').toStdString();
+    ASSERT_NO_FATAL_FAILURE(saveInto(unpackedTo, unpacked.firstKey()));
+    ASSERT_NO_FATAL_FAILURE(expectFiles(unpackedTo, unpacked));
 
-    ASSERT_NO_FATAL_FAILURE(focus(*window));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs))
-        << "still running " << kExitTimeoutMs << " ms after Escape";
-    EXPECT_LE(clock.elapsed(), kExitTimeoutMs);
-    EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << programOutput();
-    EXPECT_EQ(app_.exitCode(), 0) << programOutput();
-    // Nothing is kept for the next run, not even the file dialogs' last folders.
-    EXPECT_TRUE(QDir(home_.filePath(QStringLiteral("config")))
-                    .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot))
-        << "the program left settings behind";
+    ASSERT_NO_FATAL_FAILURE(closeWithEscape(window));
     std::printf("screenshot: %s\n", qPrintable(picture));
 }
 
@@ -502,10 +524,12 @@ TEST_F(RealWindowTest, ArgumentFolderMenuAndAnotherArchive) {
     ASSERT_TRUE(window) << "the archive named on the command line did not open; "
                         << programOutput();
 
-    // "A" selects ART; the folder menu's "Extract folder..." asks for a folder.
+    // "A" selects ART; the folder menu's "Extract folder..." asks for a folder. Its F is
+    // shared with "Find files...", so F only moves to it and Return chooses it.
     ASSERT_NO_FATAL_FAILURE(focus(*window));
     ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("A")));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("shift+F10"), QStringLiteral("f")}));
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("shift+F10"), QStringLiteral("f"), QStringLiteral("Return")}));
     const auto chooser = waitForWindow(QStringLiteral("Choose folder to extract to"));
     ASSERT_TRUE(chooser) << "no folder chooser; " << programOutput();
     ASSERT_NO_FATAL_FAILURE(focus(*chooser));
@@ -531,10 +555,61 @@ TEST_F(RealWindowTest, ArgumentFolderMenuAndAnotherArchive) {
     const auto reopened = waitForWindow(second + QStringLiteral(" - TARVIX v.09"));
     ASSERT_TRUE(reopened) << "the second archive did not replace the first; " << programOutput();
 
-    ASSERT_NO_FATAL_FAILURE(focus(*reopened));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
-    ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs)) << programOutput();
-    EXPECT_EQ(app_.exitCode(), 0) << programOutput();
+    ASSERT_NO_FATAL_FAILURE(closeWithEscape(*reopened));
+}
+
+// Ctrl+F, a file's name typed in lower case, and Enter: the main window shows that file
+// selected in its folder. Escape closes the find window; in the main window the list has the
+// keyboard, so Tab three times reaches Extract, which writes that one file and no other.
+TEST_F(RealWindowTest, FindAFileByNameJumpToItAndExtractIt) {
+    const QString archive = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
+    const std::vector<StoredEntry> entries = ReadArchive(archive);
+    ASSERT_FALSE(entries.empty()) << "cannot read " << archive.toStdString();
+
+    // A file in a folder of several whose name no other path contains.
+    QByteArray folder;
+    QByteArray name;
+    for (const StoredEntry& entry : entries) {
+        const qsizetype slash = entry.name.lastIndexOf('\\');
+        if (slash < 0 || !name.isEmpty()) continue;
+        const QByteArray file = entry.name.mid(slash + 1);
+        const auto contains = [&](const StoredEntry& e) { return e.name.contains(file); };
+        if (ExpectedFiles(entries, entry.name.left(slash)).size() >= 2 &&
+            std::count_if(entries.begin(), entries.end(), contains) == 1) {
+            folder = entry.name.left(slash);
+            name = file;
+        }
+    }
+    ASSERT_FALSE(name.isEmpty()) << "the demo archive has no file of a unique name";
+    QMap<QString, QByteArray> expected;
+    const QMap<QString, QByteArray> inFolder = ExpectedFiles(entries, folder);
+    for (auto it = inFolder.cbegin(); it != inFolder.cend(); ++it) {
+        if (it.key() == QString::fromLatin1(name) || it.key() == QString::fromLatin1(name + ".gz"))
+            expected.insert(it.key(), it.value());
+    }
+    ASSERT_EQ(expected.size(), 1) << name.toStdString();
+    const QString destination = home_.filePath(QStringLiteral("found"));
+    ASSERT_TRUE(QDir().mkpath(destination));
+
+    QString window;
+    ASSERT_NO_FATAL_FAILURE(launch(archive, window));
+    ASSERT_NO_FATAL_FAILURE(focus(window));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+f")}));
+    const auto find = waitForWindow(QStringLiteral("Find files"));
+    ASSERT_TRUE(find) << "Ctrl+F opened no find window; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*find));
+    ASSERT_NO_FATAL_FAILURE(type(QString::fromLatin1(name).toLower()));
+    // Enter takes the first result, even one that is still being searched for.
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(WaitUntil([&] { return !visible(*find); }, kStepTimeoutMs))
+        << "Escape did not close the find window";
+
+    ASSERT_NO_FATAL_FAILURE(focus(window));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Tab"), QStringLiteral("Tab"),
+                                  QStringLiteral("Tab"), QStringLiteral("Return")}));
+    ASSERT_NO_FATAL_FAILURE(saveInto(destination, QString::fromLatin1(name)));
+    ASSERT_NO_FATAL_FAILURE(expectFiles(destination, expected));
+    ASSERT_NO_FATAL_FAILURE(closeWithEscape(window));
 }
 
 // Saves one window of the display in DISPLAY as a PNG.

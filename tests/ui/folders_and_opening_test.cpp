@@ -25,13 +25,15 @@ class FoldersAndOpeningTest : public test::WindowFixture {
 protected:
     std::filesystem::path dest() const { return work / "dest"; }
 
-    // Opens the folder menu with Shift+F10 and picks an item by its mnemonic.
+    // Opens the folder menu with Shift+F10 and picks an item by its mnemonic; one that two
+    // items share only moves to the first of them, and Return chooses it.
     void PickFromFolderMenu(char mnemonic) {
         bool picked = false;
         QTimer::singleShot(0, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             ASSERT_NE(menu, nullptr) << "no folder menu";
             QTest::keyClick(menu, static_cast<Qt::Key>(Qt::Key_A + (mnemonic - 'a')));
+            if (menu->isVisible()) QTest::keyClick(menu, Qt::Key_Return);
             picked = true;
         });
         QTest::keyClick(tree(), Qt::Key_F10, Qt::ShiftModifier);
@@ -153,7 +155,10 @@ TEST_F(FoldersAndOpeningTest, AnotherArchiveReplacesTheCurrentOneOnlyWhenItLoads
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(window->windowTitle(), title);
 
-    // Loaded, by a drop: everything starts afresh for it.
+    // Loaded, by a drop: everything starts afresh for it, and the find window, which searched
+    // the old archive, is gone.
+    window->OpenFindWindow();
+    ASSERT_NE(window->findChild<QDialog*>(QStringLiteral("findWindow")), nullptr);
     const auto second = work.write("second.dat", datwriter::BuildDat({Make("NEW\\ONE", "1")}));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(second.string()))});
@@ -171,6 +176,7 @@ TEST_F(FoldersAndOpeningTest, AnotherArchiveReplacesTheCurrentOneOnlyWhenItLoads
     EXPECT_EQ(pathBox()->text(), "");
     EXPECT_EQ(status(), "0 of 0 file(s) selected, real_size:0, packed_size:0");
     EXPECT_FALSE(extractButton()->isEnabled());
+    EXPECT_EQ(window->findChild<QDialog*>(QStringLiteral("findWindow")), nullptr);
     ASSERT_NO_FATAL_FAILURE(selectFolder({"NEW"}));
     EXPECT_EQ(listTexts(), QStringList{"ONE"});
 }
