@@ -19,7 +19,7 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
 }  // namespace
 
 int RunCheck(const CommandLine& line) {
-    const auto loaded = LoadArchive(line.archive);
+    const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
     BatchMonitor monitor;
     CheckOptions options;

@@ -25,12 +25,30 @@ bool IsValidUtf8Lead(std::string_view rest, std::size_t& length) {
     return !(lead == 0xC2 && static_cast<unsigned char>(rest[1]) < 0xA0);
 }
 
+bool IsPrintableAscii(std::string_view name) {
+    for (char c : name) {
+        if (c < 0x20 || c == 0x7F) return false;  // negative for bytes from 0x80
+    }
+    return true;
+}
+
+bool HasControlByte(std::string_view name) {
+    for (char c : name) {
+        if (IsControlByte(static_cast<unsigned char>(c))) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
+// Most names are printable ASCII, which is its own UTF-8: a million of them are listed
+// without converting, or allocating for, any.
 void AppendDisplayPath(std::string& out, std::string_view name) {
-    std::size_t clean = 0;
-    while (clean < name.size() && !IsControlByte(static_cast<unsigned char>(name[clean]))) ++clean;
-    if (clean == name.size()) {
+    if (IsPrintableAscii(name)) {
+        out += name;
+        return;
+    }
+    if (!HasControlByte(name)) {
         out += Cp1252ToUtf8(name);
         return;
     }

@@ -43,7 +43,7 @@ ExtractTarget TargetFor(const CommandLine& line) {
 
 int RunExtract(const CommandLine& line) {
     if (!IsUsableDestination(line.directory)) return kExitUsage;
-    const auto loaded = LoadArchive(line.archive);
+    const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
     const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
     const bool unmatched = ReportUnmatched(selection);

@@ -44,8 +44,8 @@ std::vector<Figure> FiguresOf(const LoadedArchive& loaded) {
     }
     return {
         {"entries", "entries", count},
-        {"folders", "folders", loaded.folders.nodeCount() - 1},
-        {"deepest level", "deepest_level", DeepestLevel(loaded.folders)},
+        {"folders", "folders", loaded.folders->nodeCount() - 1},
+        {"deepest level", "deepest_level", DeepestLevel(*loaded.folders)},
         {"stored bytes", "stored_bytes", storedBytes},
         {"real bytes", "real_bytes", realBytes},
         {"packed entries (Type 1)", "packed_entries", packed},
@@ -78,7 +78,7 @@ void AppendJson(std::string& out, const std::vector<Figure>& figures) {
 }  // namespace
 
 int RunInfo(const CommandLine& line) {
-    const auto loaded = LoadArchive(line.archive);
+    const auto loaded = LoadArchive(line.archive, Walk::WithFolders);
     if (!loaded) return kExitUsage;
     const std::vector<Figure> figures = FiguresOf(*loaded);
     OutputBuffer out;

@@ -103,7 +103,7 @@ void ListJson(const EntryTable& table, std::span<const EntryIndex> entries, Outp
 }  // namespace
 
 int RunList(const CommandLine& line) {
-    const auto loaded = LoadArchive(line.archive);
+    const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
     const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
     const bool unmatched = ReportUnmatched(selection);

@@ -8,7 +8,7 @@
 
 namespace tarvix::cli {
 
-std::unique_ptr<LoadedArchive> LoadArchive(const std::string& path) {
+std::unique_ptr<LoadedArchive> LoadArchive(const std::string& path, Walk walk) {
     auto loaded = std::make_unique<LoadedArchive>();
     errno = 0;
     const DatArchive::LoadResult result = loaded->archive.load(std::filesystem::path(path));
@@ -23,7 +23,12 @@ std::unique_ptr<LoadedArchive> LoadArchive(const std::string& path) {
         std::fprintf(stderr, "%s\n", messages::kCannotOpen);
         return nullptr;
     }
-    loaded->folders.BuildFolderTree(loaded->archive, loaded->table);
+    if (walk == Walk::WithFolders) {
+        loaded->folders = std::make_unique<FolderIndex>();
+        loaded->folders->BuildFolderTree(loaded->archive, loaded->table);
+    } else {
+        FillEntryTable(loaded->archive, loaded->table);
+    }
     return loaded;
 }
 
