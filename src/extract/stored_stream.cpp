@@ -1,6 +1,7 @@
 #include "extract/stored_stream.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "extract/zlib_inflater.h"
 
@@ -21,7 +22,7 @@ StreamResult Verdict(ZlibInflater::Status status) {
 bool StoredBytes::readNext() {
     const auto want = static_cast<std::size_t>(
         std::min<std::uint64_t>(kStreamChunkBytes, info_.packedSize - done_));
-    size_ = archive_.readAt(std::uint64_t{info_.offset} + done_, buffer_.data(), want);
+    size_ = archive_.readAt(std::uint64_t{info_.offset} + done_, buffer_.get(), want);
     done_ += size_;
     if (monitor_) monitor_->addBytes(size_);
     return size_ == want;
@@ -39,7 +40,7 @@ StreamResult CopyStored(StoredBytes& stored, const ChunkSink& sink, const BatchM
 StreamResult InflateStored(StoredBytes& stored, std::uint32_t realSize, const ChunkSink& sink,
                            const BatchMonitor* monitor) {
     ZlibInflater inflater;
-    std::vector<std::uint8_t> output(kStreamChunkBytes);
+    const auto output = std::make_unique_for_overwrite<std::uint8_t[]>(kStreamChunkBytes);
     inflater.feed(stored.data(), stored.size());
     std::uint64_t produced = 0;
     for (;;) {
@@ -48,9 +49,9 @@ StreamResult InflateStored(StoredBytes& stored, std::uint32_t realSize, const Ch
         const auto space =
             static_cast<std::size_t>(std::min<std::uint64_t>(kStreamChunkBytes, allowed + 1));
         std::size_t got = 0;
-        const ZlibInflater::Status status = inflater.inflate(output.data(), space, got);
+        const ZlibInflater::Status status = inflater.inflate(output.get(), space, got);
         if (got > allowed) return StreamResult::Damaged;
-        if (!sink(output.data(), got)) return StreamResult::OutputFailed;
+        if (!sink(output.get(), got)) return StreamResult::OutputFailed;
         produced += got;
         switch (status) {
             case ZlibInflater::Status::End: {
