@@ -51,7 +51,6 @@ public:
 
 private:
     Command command() const { return parsed_.line.command; }
-    bool ok() const { return parsed_.kind != ParsedArguments::Kind::UsageError; }
     // Neither a help request nor an error has ended the parse.
     bool running() const { return parsed_.kind == ParsedArguments::Kind::Run; }
 
@@ -63,8 +62,9 @@ private:
     // Whether `command()` has the option; complains when it has not.
     bool allowed(bool has, std::string_view option) {
         if (!has) {
-            fail("'" + std::string(CommandName(command())) + "' has no option " +
-                 QuoteArgument(option));
+            std::string error = "'";
+            error.append(CommandName(command())).append("' has no option ");
+            fail(error + QuoteArgument(option));
         }
         return has;
     }
