@@ -99,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "..\\X: Unknown packing (Type 9)\n..\\X: Unsafe name component \"..\"\n"},
         CheckCase{"a control character in a name is printed as '?'",
                   {Typed("BELL\x07", 4)},
-                  "BELL?: Unknown packing (Type 4)\n"}));
+                  "BELL?: Unknown packing (Type 4)\n"}),
+    NameOfCase<CheckCase>);
 
 // Many entries, so that every core takes some: the lines still come in directory order.
 TEST_F(CliTest, ProblemsComeInDirectoryOrderFromAllWorkers) {

@@ -89,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"ART", "<dir>"},
                      {"ART/INTRFACE", "<dir>"},
                      {"ART/INTRFACE/HELP.TXT", "help"},
-                     {"README.TXT", "readme"}}}));
+                     {"README.TXT", "readme"}}}),
+    NameOfCase<ExtractCase>);
 
 TEST_F(CliTest, ExtractsIntoTheCurrentFolderAndReplacesExistingFiles) {
     work.write("README.TXT", "old");
@@ -151,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDestinationCase{"a file", "file", "tarvix-cli: 'file': not a folder\n"},
         BadDestinationCase{"below a file", "file/sub", "tarvix-cli: 'file/sub': no such folder\n"},
         BadDestinationCase{"too long a name", std::string(5000, 'd'),
-                           "tarvix-cli: '" + std::string(5000, 'd') + "': File name too long\n"}));
+                           "tarvix-cli: '" + std::string(5000, 'd') + "': File name too long\n"}),
+    NameOfCase<BadDestinationCase>);
 
 TEST_F(CliTest, ReadOnlyFolderFailsEveryEntry) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";

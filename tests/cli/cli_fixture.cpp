@@ -21,6 +21,21 @@ datwriter::Entry Packed(std::string name, const std::string& content) {
     return entry;
 }
 
+std::string CaseName(const std::string& what) {
+    std::string name;
+    for (char c : what) {
+        const bool keep =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (keep) {
+            name += c;
+        } else if (!name.empty() && name.back() != '_') {
+            name += '_';
+        }
+    }
+    while (!name.empty() && name.back() == '_') name.pop_back();
+    return name;
+}
+
 std::string LongText(std::size_t size) {
     std::string text;
     std::uint32_t state = 12345;

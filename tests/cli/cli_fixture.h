@@ -20,6 +20,15 @@ datwriter::Entry Packed(std::string name, const std::string& content);
 // Text of `size` bytes that does not repeat within a chunk, so it packs to several chunks.
 std::string LongText(std::size_t size);
 
+// A test's name from its case's description, as GoogleTest accepts it: letters and digits
+// kept, every other run of characters one '_'.
+std::string CaseName(const std::string& what);
+
+template <typename Case>
+std::string NameOfCase(const ::testing::TestParamInfo<Case>& info) {
+    return CaseName(info.param.what);
+}
+
 // Each test in a fresh folder, where the archives are written and the program runs.
 class CliTest : public ::testing::Test {
 protected:

@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     "",
                     "tarvix-cli: no entry matches 'README\\xFF'\n"},
-        PatternCase{"a pattern after --", {"--", "readme.txt"}, 0, "README.TXT\n", ""}));
+        PatternCase{"a pattern after --", {"--", "readme.txt"}, 0, "README.TXT\n", ""}),
+    NameOfCase<PatternCase>);
 
 TEST_F(CliTest, LongListingAlignsPackingSizesAndOffset) {
     auto packed = Make("ART\\A.FRM", "abcd");

@@ -72,9 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "tarvix-cli: unexpected argument 'ART'\n" + Try(" check")},
         UsageCase{"a pattern for info",
                   {"info", "ARCHIVE", "ART"},
-                  "tarvix-cli: unexpected argument 'ART'\n" + Try(" info")}));
+                  "tarvix-cli: unexpected argument 'ART'\n" + Try(" info")}),
+    NameOfCase<UsageCase>);
 
 struct HelpCase {
+    const char* what;
     std::vector<std::string> args;
     std::string firstLine;
 };
@@ -91,14 +93,23 @@ TEST_P(HelpTest, PrintsOnStdoutAndSucceeds) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, HelpTest,
     ::testing::Values(
-        HelpCase{{"--help"}, "Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...\n"},
-        HelpCase{{"-h"}, "Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...\n"},
-        HelpCase{{"--version"}, "tarvix-cli " TARVIX_VERSION "\n"},
-        HelpCase{{"list", "--help"}, "Usage: tarvix-cli list [OPTION]... ARCHIVE [PATTERN]...\n"},
-        HelpCase{{"extract", "x.dat", "--help", "--bogus"},
+        HelpCase{"program help",
+                 {"--help"},
+                 "Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...\n"},
+        HelpCase{"program help, short",
+                 {"-h"},
+                 "Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...\n"},
+        HelpCase{"version", {"--version"}, "tarvix-cli " TARVIX_VERSION "\n"},
+        HelpCase{"list help",
+                 {"list", "--help"},
+                 "Usage: tarvix-cli list [OPTION]... ARCHIVE [PATTERN]...\n"},
+        HelpCase{"extract help ends the parse",
+                 {"extract", "x.dat", "--help", "--bogus"},
                  "Usage: tarvix-cli extract [OPTION]... ARCHIVE [PATTERN]...\n"},
-        HelpCase{{"check", "-h"}, "Usage: tarvix-cli check [OPTION]... ARCHIVE\n"},
-        HelpCase{{"info", "--help"}, "Usage: tarvix-cli info [OPTION]... ARCHIVE\n"}));
+        HelpCase{
+            "check help, short", {"check", "-h"}, "Usage: tarvix-cli check [OPTION]... ARCHIVE\n"},
+        HelpCase{"info help", {"info", "--help"}, "Usage: tarvix-cli info [OPTION]... ARCHIVE\n"}),
+    NameOfCase<HelpCase>);
 
 struct RefusalCase {
     const char* what;
@@ -151,7 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"TreeSize", datwriter::BuildDat({Make("A", "a")}, WithTreeSize(3)),
                     messages::kTreeTooSmall},
         RefusalCase{"entry overrun", datwriter::BuildDat({Make("A", "a")}, WithListBytes("\x05")),
-                    messages::kEntryOverrun}));
+                    messages::kEntryOverrun}),
+    NameOfCase<RefusalCase>);
 
 struct UnopenableCase {
     const char* what;
@@ -173,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, UnopenableArchiveTest,
     ::testing::Values(UnopenableCase{"missing", "missing.dat", "No such file or directory"},
                       UnopenableCase{"very long", std::string(5000, 'a') + ".dat",
-                                     "File name too long"}));
+                                     "File name too long"}),
+    NameOfCase<UnopenableCase>);
 
 // Folders: ART, CRITTERS, INTRFACE, README.TXT (a file at the top is its own folder in the
 // tree), X, Y, Z, W.
