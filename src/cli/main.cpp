@@ -18,7 +18,7 @@ namespace {
 
 int UsageError(const ParsedArguments& parsed) {
     std::string help = "tarvix-cli";
-    if (parsed.helpFor) help += " " + std::string(CommandName(*parsed.helpFor));
+    if (parsed.helpFor) help.append(" ").append(CommandName(*parsed.helpFor));
     std::fprintf(stderr, "tarvix-cli: %s\nTry '%s --help' for more information.\n",
                  parsed.error.c_str(), help.c_str());
     return kExitUsage;
