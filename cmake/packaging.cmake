@@ -1,5 +1,5 @@
-# The Debian package, built by CPack (scripts/package.sh): the program, its menu entry, icons,
-# AppStream description, manual pages, copyright and changelog under /usr, with the Qt
+# The Debian package, built by CPack (scripts/package.sh): both programs, the menu entry, icons,
+# AppStream description, manual pages, bash completion, copyright and changelog under /usr, with the Qt
 # libraries it links as dependencies.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvix)
@@ -18,7 +18,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "TARVIX shows the folders of one Fallout 2 DAT archive as a tree, lists the
 files of the selected folder and extracts the selected files into a folder of
-your choice. It never changes or writes an archive.")
+your choice. It never changes or writes an archive.
+The tarvix-cli command lists, extracts, checks and sums up archives from
+scripts, with the same code as the window.")
 # What Debian asks of every package in /usr/share/doc/tarvix: the licences in the
 # machine-readable copyright format and the changelog, compressed. cmake --install puts them
 # there too.

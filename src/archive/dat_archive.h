@@ -52,6 +52,11 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::uint32_t dataSize() const { return dataSize_; }
     std::uint32_t treeSize() const { return treeSize_; }
+    // Bytes from the file's start up to FilesTotal: where the entries' stored bytes belong,
+    // since everything after is the entry list and the trailer. Only while loaded.
+    std::uint64_t dataAreaSize() const {
+        return std::uint64_t{dataSize_} - treeSize_ - kTrailerBytes;
+    }
     // Number of whole entries in the entry list, counted while checking it.
     std::size_t entryCount() const { return entryCount_; }
 

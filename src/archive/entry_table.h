@@ -8,6 +8,8 @@
 
 namespace tarvix {
 
+class DatArchive;
+
 // Where each entry begins inside the loaded entry list, by EntryIndex, with a null after the
 // last one. Starts with 25000 null slots and grows when an index beyond them is set.
 class EntryTable {
@@ -28,5 +30,10 @@ public:
 private:
     std::vector<const std::uint8_t*> slots_;
 };
+
+// Points the table at every entry of the loaded archive, in directory order, exactly as the
+// folder index's walk does, for a front-end that needs the entries but no tree (listing a
+// million entries should not pay for a tree it never shows).
+void FillEntryTable(const DatArchive& archive, EntryTable& table);
 
 }  // namespace tarvix

@@ -9,14 +9,12 @@
 #include "archive/dat_entry.h"
 #include "extract/new_file.h"
 #include "extract/safe_path.h"
-#include "extract/zlib_inflater.h"
+#include "extract/stored_stream.h"
 
 namespace tarvix {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
 
 std::string CannotWrite(const EntryInfo& info) {
     return "Cannot write " + Cp1252ToUtf8(info.name);
@@ -91,128 +89,42 @@ std::FILE* CreateTemporary(const fs::path& dir, fs::path& tempPath) {
     return nullptr;
 }
 
-// An entry's stored bytes, read a chunk at a time and counted in the batch's progress.
-class StoredBytes {
-public:
-    StoredBytes(const DatArchive& archive, const EntryInfo& info, BatchMonitor* monitor)
-        : archive_(archive), info_(info), monitor_(monitor), buffer_(kChunkBytes) {}
-
-    // Reads the next chunk; false when fewer bytes arrive than the entry has there.
-    bool readNext() {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(kChunkBytes, info_.packedSize - done_));
-        size_ = archive_.readAt(std::uint64_t{info_.offset} + done_, buffer_.data(), want);
-        done_ += size_;
-        if (monitor_) monitor_->addBytes(size_);
-        return size_ == want;
-    }
-    const std::uint8_t* data() const { return buffer_.data(); }
-    std::size_t size() const { return size_; }
-    bool atEnd() const { return done_ == info_.packedSize; }
-
-private:
-    const DatArchive& archive_;
-    const EntryInfo& info_;
-    BatchMonitor* monitor_;
-    std::vector<std::uint8_t> buffer_;
-    std::size_t size_ = 0;
-    std::uint64_t done_ = 0;
-};
-
-enum class WriteResult { Ok, ReadFailed, WriteFailed, Damaged, NoMemory, Cancelled };
-
-bool Cancelled(const BatchMonitor* monitor) {
-    return monitor && monitor->cancelRequested();
-}
-
 bool Write(std::FILE* out, const void* data, std::size_t size) {
     return std::fwrite(data, 1, size, out) == size;
 }
 
+ChunkSink FileSink(std::FILE* out) {
+    return [out](const std::uint8_t* data, std::size_t size) { return Write(out, data, size); };
+}
+
 // The stored bytes, from the chunk already read on; with the gzip header and name in front of
 // the deflate data instead of the zlib header when `gzip`.
-WriteResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gzip, std::FILE* out,
-                        const BatchMonitor* monitor) {
+StreamResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gzip, std::FILE* out,
+                         const BatchMonitor* monitor) {
     std::size_t skip = 0;
     if (gzip) {
         if (!Write(out, kGzipHeader.data(), kGzipHeader.size()) ||
             !Write(out, gzipName.data(), gzipName.size()) || std::fputc(0, out) == EOF) {
-            return WriteResult::WriteFailed;
+            return StreamResult::OutputFailed;
         }
         skip = 2;  // the zlib header
     }
-    for (;;) {
-        if (!Write(out, stored.data() + skip, stored.size() - skip)) {
-            return WriteResult::WriteFailed;
-        }
-        skip = 0;
-        if (stored.atEnd()) return WriteResult::Ok;
-        if (Cancelled(monitor)) return WriteResult::Cancelled;
-        if (!stored.readNext()) return WriteResult::ReadFailed;
-    }
-}
-
-WriteResult Verdict(ZlibInflater::Status status) {
-    return status == ZlibInflater::Status::NoMemory ? WriteResult::NoMemory : WriteResult::Damaged;
-}
-
-// The content of a zlib stream, which must end exactly where the stored bytes end and give
-// exactly `realSize` bytes. The output space offered is never more than one byte past
-// `realSize`, so a stream that would give more stops there.
-WriteResult WriteInflated(StoredBytes& stored, std::uint32_t realSize, std::FILE* out,
-                          const BatchMonitor* monitor) {
-    ZlibInflater inflater;
-    std::vector<std::uint8_t> output(kChunkBytes);
-    inflater.feed(stored.data(), stored.size());
-    std::uint64_t produced = 0;
-    for (;;) {
-        if (Cancelled(monitor)) return WriteResult::Cancelled;
-        const std::uint64_t allowed = realSize - produced;
-        const auto space =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, allowed + 1));
-        std::size_t got = 0;
-        const ZlibInflater::Status status = inflater.inflate(output.data(), space, got);
-        if (got > allowed) return WriteResult::Damaged;
-        if (!Write(out, output.data(), got)) return WriteResult::WriteFailed;
-        produced += got;
-        switch (status) {
-            case ZlibInflater::Status::End: {
-                const bool exact =
-                    inflater.unusedInput() == 0 && stored.atEnd() && produced == realSize;
-                return exact ? WriteResult::Ok : WriteResult::Damaged;
-            }
-            case ZlibInflater::Status::OutputFull:
-                break;
-            case ZlibInflater::Status::NeedInput:
-                if (stored.atEnd()) return WriteResult::Damaged;  // cut short
-                if (!stored.readNext()) return WriteResult::ReadFailed;
-                inflater.feed(stored.data(), stored.size());
-                break;
-            default:
-                return Verdict(status);
-        }
-    }
+    return CopyStored(
+        stored,
+        [out, &skip](const std::uint8_t* data, std::size_t size) {
+            const bool ok = Write(out, data + skip, size - skip);
+            skip = 0;
+            return ok;
+        },
+        monitor);
 }
 
 // How an entry's output is made.
 enum class Writing { Stored, Gzip, Inflate };
 
-std::string Outcome(WriteResult result, const EntryInfo& info) {
-    switch (result) {
-        case WriteResult::Ok:
-            return kOutcomeOk;
-        case WriteResult::ReadFailed:
-            return kOutcomeCannotRead;
-        case WriteResult::Damaged:
-            return kOutcomeDamaged;
-        case WriteResult::NoMemory:
-            return kOutcomeNoMemory;
-        case WriteResult::Cancelled:
-            return kOutcomeCancelled;
-        case WriteResult::WriteFailed:
-            break;
-    }
-    return CannotWrite(info);
+std::string Outcome(StreamResult result, const EntryInfo& info) {
+    if (result == StreamResult::OutputFailed) return CannotWrite(info);
+    return StreamOutcome(result);
 }
 
 // The folder path an entry is written below, if any.
@@ -242,6 +154,24 @@ std::string OutputPathOf(const ExtractTarget& target, std::string_view name) {
         }
     }
     return path.append(SplitFolderAndFile(name).file);
+}
+
+std::string StreamOutcome(StreamResult result) {
+    switch (result) {
+        case StreamResult::Ok:
+            return kOutcomeOk;
+        case StreamResult::ReadFailed:
+            return kOutcomeCannotRead;
+        case StreamResult::Damaged:
+            return kOutcomeDamaged;
+        case StreamResult::NoMemory:
+            return kOutcomeNoMemory;
+        case StreamResult::Cancelled:
+            return kOutcomeCancelled;
+        case StreamResult::OutputFailed:
+            break;
+    }
+    return "Cannot write";
 }
 
 std::string UnknownPackingOutcome(std::uint8_t type) {
@@ -291,17 +221,17 @@ std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, Ent
         }
     }
 
-    WriteResult result =
+    StreamResult result =
         writing == Writing::Inflate
-            ? WriteInflated(stored, info.realSize, out, monitor)
+            ? InflateStored(stored, info.realSize, FileSink(out), monitor)
             : WriteStored(stored, fileName, writing == Writing::Gzip, out, monitor);
-    if (std::fclose(out) != 0 && result == WriteResult::Ok) result = WriteResult::WriteFailed;
+    if (std::fclose(out) != 0 && result == StreamResult::Ok) result = StreamResult::OutputFailed;
 
     std::error_code ec;
-    if (result == WriteResult::Ok) {
+    if (result == StreamResult::Ok) {
         fs::rename(tempPath, dir / outName, ec);
         if (!ec) return kOutcomeOk;
-        result = WriteResult::WriteFailed;
+        result = StreamResult::OutputFailed;
     }
     fs::remove(tempPath, ec);
     const std::lock_guard lock(folderLock);

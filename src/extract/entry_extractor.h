@@ -11,6 +11,7 @@
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
 #include "extract/batch_monitor.h"
+#include "extract/stored_stream.h"
 
 namespace tarvix {
 
@@ -29,6 +30,9 @@ inline constexpr const char* kOutcomeCannotRead = "Cannot read DAT file";
 inline constexpr const char* kOutcomeDamaged = "Packed data is damaged";
 inline constexpr const char* kOutcomeNoMemory = "Not enough memory to unpack";
 inline constexpr const char* kOutcomeCancelled = "Cancelled";
+// The outcome of streaming an entry's bytes that ended as `result`; "Cannot write" alone for
+// an output that failed, which an extraction completes with the entry's name.
+std::string StreamOutcome(StreamResult result);
 // "Unknown packing (Type <n>)"
 std::string UnknownPackingOutcome(std::uint8_t type);
 

@@ -35,6 +35,17 @@ bool IsSafeComponent(std::string_view c) {
     return true;
 }
 
+std::optional<std::string_view> FirstUnsafeComponent(std::string_view name) {
+    for (;;) {
+        const auto slash = name.find('\\');
+        const std::string_view component = name.substr(0, slash);
+        const bool isFile = slash == std::string_view::npos;
+        if ((isFile || !component.empty()) && !IsSafeComponent(component)) return component;
+        if (isFile) return std::nullopt;
+        name.remove_prefix(slash + 1);
+    }
+}
+
 std::filesystem::path PathFromUtf8(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }

@@ -13,6 +13,11 @@ namespace tarvix {
 // something other than a name are refused too.
 bool IsSafeComponent(std::string_view cp1252Component);
 
+// The first component of a full internal name that extraction below its own folders would
+// refuse, or nothing when every one is safe. Empty folder components make no folder and are
+// skipped; the file name, the last component, must be safe however short it is.
+std::optional<std::string_view> FirstUnsafeComponent(std::string_view cp1252Name);
+
 // The on-disk name of a Windows-1252 component.
 std::filesystem::path ComponentToPath(std::string_view cp1252Component);
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvix::cli {
+
+enum class Command { List, Extract, Check, Info };
+
+// One run's command and its options, as typed.
+struct CommandLine {
+    Command command = Command::List;
+    bool longFormat = false;      // list -l
+    bool json = false;            // list, info
+    bool raw = false;             // extract
+    bool flat = false;            // extract
+    bool quiet = false;           // extract, check
+    std::string directory = ".";  // extract -C
+    std::string archive;
+    std::vector<std::string> patterns;
+};
+
+// What the arguments ask for: a command to run, a help text or the version, or nothing
+// because they are wrong.
+struct ParsedArguments {
+    enum class Kind { Run, Help, Version, UsageError };
+    Kind kind = Kind::UsageError;
+    CommandLine line;
+    std::optional<Command> helpFor;  // with Help: the command, or nothing for the program's
+    std::string error;               // with UsageError: what is wrong, for the user
+};
+
+// GNU conventions: options may come before, between or after the operands, "--" ends them,
+// short options may be bundled ("-lq") and -C takes its folder joined or as the next argument.
+ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
+
+std::string_view CommandName(Command command);
+
+}  // namespace tarvix::cli

@@ -1,0 +1,56 @@
+#include "cli/entry_selection.h"
+
+#include <cstdio>
+
+#include "archive/name_pattern.h"
+#include "cli/display_text.h"
+
+namespace tarvix::cli {
+namespace {
+
+std::vector<EntryIndex> EveryEntry(std::size_t count) {
+    std::vector<EntryIndex> entries(count);
+    for (std::size_t i = 0; i < count; ++i) entries[i] = static_cast<EntryIndex>(i);
+    return entries;
+}
+
+}  // namespace
+
+Selection SelectEntries(const DatArchive& archive, const EntryTable& table,
+                        const std::vector<std::string>& patterns) {
+    Selection selection;
+    const std::size_t count = archive.entryCount();
+    if (patterns.empty()) {
+        selection.entries = EveryEntry(count);
+        return selection;
+    }
+    std::vector<NamePattern> compiled;
+    compiled.reserve(patterns.size());
+    for (const std::string& p : patterns)
+        compiled.emplace_back(p, NamePattern::Plain::EntryOrFolder);
+    std::vector<bool> used(patterns.size(), false);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view name = EntryName(table[static_cast<EntryIndex>(i)]);
+        bool selected = false;
+        // Every pattern is tried until it has matched once, so that each unmatched one is known.
+        for (std::size_t p = 0; p < compiled.size(); ++p) {
+            if ((selected && used[p]) || !compiled[p].matches(name)) continue;
+            used[p] = true;
+            selected = true;
+        }
+        if (selected) selection.entries.push_back(static_cast<EntryIndex>(i));
+    }
+    for (std::size_t p = 0; p < patterns.size(); ++p) {
+        if (!used[p]) selection.unmatched.push_back(patterns[p]);
+    }
+    return selection;
+}
+
+bool ReportUnmatched(const Selection& selection) {
+    for (const std::string& pattern : selection.unmatched) {
+        std::fprintf(stderr, "tarvix-cli: no entry matches %s\n", QuoteArgument(pattern).c_str());
+    }
+    return !selection.unmatched.empty();
+}
+
+}  // namespace tarvix::cli

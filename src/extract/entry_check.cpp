@@ -1,0 +1,77 @@
+#include "extract/entry_check.h"
+
+#include "archive/cp1252.h"
+#include "extract/entry_extractor.h"
+#include "extract/safe_path.h"
+#include "extract/stored_stream.h"
+
+namespace tarvix {
+namespace {
+
+bool Discard(const std::uint8_t*, std::size_t) {
+    return true;
+}
+
+// The content check: the stored bytes read through, and unpacked where they are packed.
+// Empty when they are sound; "Cancelled" when stopped part-way.
+std::string CheckContent(const DatArchive& archive, const EntryInfo& info, BatchMonitor* monitor) {
+    StoredBytes stored(archive, info, monitor);
+    if (!stored.readNext()) return kOutcomeCannotRead;
+    const StreamResult result = info.type == kTypeZlib
+                                    ? InflateStored(stored, info.realSize, Discard, monitor)
+                                    : CopyStored(stored, Discard, monitor);
+    return result == StreamResult::Ok ? std::string() : StreamOutcome(result);
+}
+
+// Whether the stored bytes can be looked at: placed in the data area, packed in a known way.
+std::string CheckPlacementAndType(const DatArchive& archive, const EntryInfo& info) {
+    if (std::uint64_t{info.offset} + info.packedSize > archive.dataAreaSize()) {
+        return OutsideDataAreaProblem(info.offset, info.packedSize, archive.dataAreaSize());
+    }
+    if (info.type != kTypeStored && info.type != kTypeZlib) return UnknownPackingOutcome(info.type);
+    return {};
+}
+
+}  // namespace
+
+EntryCheck CheckEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                      BatchMonitor* monitor) {
+    EntryCheck check;
+    const EntryInfo info = GetEntryInfo(table, index);
+    if (std::string problem = CheckPlacementAndType(archive, info); !problem.empty()) {
+        check.problems.push_back(std::move(problem));
+    } else {
+        if (info.type == kTypeStored && info.realSize != info.packedSize) {
+            check.problems.push_back(StoredSizesDifferProblem(info.realSize, info.packedSize));
+        }
+        std::string content = CheckContent(archive, info, monitor);
+        if (content == kOutcomeCancelled) {
+            check.cancelled = true;
+        } else if (!content.empty()) {
+            check.problems.push_back(std::move(content));
+        }
+    }
+    if (const auto unsafe = FirstUnsafeComponent(info.name)) {
+        check.problems.push_back(UnsafeNameProblem(*unsafe));
+    }
+    return check;
+}
+
+std::string OutsideDataAreaProblem(std::uint32_t offset, std::uint32_t packedSize,
+                                   std::uint64_t dataAreaSize) {
+    return "Stored bytes lie outside the data area (offset " + std::to_string(offset) +
+           ", packed size " + std::to_string(packedSize) + ", data area ends at " +
+           std::to_string(dataAreaSize) + ")";
+}
+
+std::string StoredSizesDifferProblem(std::uint32_t realSize, std::uint32_t packedSize) {
+    return "Stored entry's real size " + std::to_string(realSize) +
+           " differs from its packed size " + std::to_string(packedSize);
+}
+
+std::string UnsafeNameProblem(std::string_view component) {
+    if (component.empty()) return "Empty file name";
+    return "Unsafe name component \"" + Cp1252ToUtf8(component) + "\"";
+}
+
+}  // namespace tarvix

@@ -1,0 +1,130 @@
+// tarvix-cli check: one line per problem, then the counts, by running the built program.
+
+#include "cli_fixture.h"
+
+namespace tarvix::test {
+namespace {
+
+using datwriter::Entry;
+using datwriter::Make;
+
+const std::string kText = LongText(5000);
+
+Entry Sound() {
+    return Packed("OK\\FINE.TXT", kText);
+}
+
+// A packed entry changed by `change`.
+template <typename Change>
+Entry Broken(Change change) {
+    Entry entry = Packed("D\\BAD.TXT", kText);
+    change(entry);
+    return entry;
+}
+
+Entry Typed(std::string name, std::uint8_t type) {
+    Entry entry = Make(std::move(name), "data");
+    entry.type = type;
+    return entry;
+}
+
+struct CheckCase {
+    const char* what;
+    std::vector<Entry> entries;
+    std::string out;  // the problem lines; the counts follow
+};
+
+class CheckTest : public CliTest, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(CheckTest, ReportsEachProblemOnItsOwnLine) {
+    const CheckCase& c = GetParam();
+    std::vector<Entry> entries = {Sound()};
+    entries.insert(entries.end(), c.entries.begin(), c.entries.end());
+    const std::size_t problems = std::count(c.out.begin(), c.out.end(), '\n');
+    const CliRun run = Run({"check", "-q", Archive(entries)});
+    EXPECT_EQ(run.status, problems == 0 ? 0 : 1);
+    EXPECT_EQ(run.out, c.out + std::to_string(entries.size()) + " entries checked, " +
+                           std::to_string(problems) +
+                           (problems == 1 ? " problem\n" : " problems\n"));
+    EXPECT_EQ(run.err, "");
+}
+
+const std::string kDamaged = "D\\BAD.TXT: Packed data is damaged\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, CheckTest,
+    ::testing::Values(
+        CheckCase{"sound entries", {Make("OK\\PLAIN.TXT", "plain"), Make("EMPTY")}, ""},
+        CheckCase{"a byte changed in the deflate data",
+                  {Broken([](Entry& e) { e.data[e.data.size() / 2] ^= 0x55; })},
+                  kDamaged},
+        CheckCase{"a wrong Adler-32", {Broken([](Entry& e) { e.data.back() ^= 1; })}, kDamaged},
+        CheckCase{"RealSize one too large", {Broken([](Entry& e) { *e.realSize += 1; })}, kDamaged},
+        CheckCase{"RealSize one too small", {Broken([](Entry& e) { *e.realSize -= 1; })}, kDamaged},
+        CheckCase{"bytes after the stream", {Broken([](Entry& e) { e.data += 'x'; })}, kDamaged},
+        CheckCase{"the stream cut short", {Broken([](Entry& e) { e.data.pop_back(); })}, kDamaged},
+        CheckCase{"not a zlib stream", {Broken([](Entry& e) { e.data = "plain text"; })}, kDamaged},
+        CheckCase{
+            "offset past the file's end",
+            {Broken([](Entry& e) { e.offset = 100000; })},
+            "D\\BAD.TXT: Stored bytes lie outside the data area (offset 100000, packed size " +
+                std::to_string(Zlib(kText).size()) + ", data area ends at " +
+                std::to_string(2 * Zlib(kText).size()) + ")\n"},
+        CheckCase{"bytes running into FilesTotal and the entry list",
+                  {Broken([](Entry& e) {
+                      e.data = "12";
+                      e.offset = Zlib(kText).size() + 1;
+                  })},
+                  "D\\BAD.TXT: Stored bytes lie outside the data area (offset " +
+                      std::to_string(Zlib(kText).size() + 1) +
+                      ", packed size 2, data area ends at " +
+                      std::to_string(Zlib(kText).size() + 2) + ")\n"},
+        CheckCase{"an unknown Type", {Typed("D\\ODD", 2)}, "D\\ODD: Unknown packing (Type 2)\n"},
+        CheckCase{"sizes of a stored entry that disagree",
+                  {Broken([](Entry& e) {
+                      e.type = 0;
+                      e.data = "abc";
+                      e.realSize = 5;
+                  })},
+                  "D\\BAD.TXT: Stored entry's real size 5 differs from its packed size 3\n"},
+        CheckCase{"unsafe names; empty folder components are harmless",
+                  {Make("..\\EVIL"), Make("C:\\WIN.INI"), Make("A\\.\\B"), Make("DIR\\"),
+                   Make("A\\\\B"), Make("\\TOP")},
+                  "..\\EVIL: Unsafe name component \"..\"\n"
+                  "C:\\WIN.INI: Unsafe name component \"C:\"\n"
+                  "A\\.\\B: Unsafe name component \".\"\n"
+                  "DIR\\: Empty file name\n"},
+        CheckCase{"two problems of one entry, in a fixed order",
+                  {Typed("..\\X", 9)},
+                  "..\\X: Unknown packing (Type 9)\n..\\X: Unsafe name component \"..\"\n"},
+        CheckCase{"a control character in a name is printed as '?'",
+                  {Typed("BELL\x07", 4)},
+                  "BELL?: Unknown packing (Type 4)\n"}),
+    NameOfCase<CheckCase>);
+
+// Many entries, so that every core takes some: the lines still come in directory order.
+TEST_F(CliTest, ProblemsComeInDirectoryOrderFromAllWorkers) {
+    std::vector<Entry> entries;
+    std::string expected;
+    for (int i = 0; i < 400; ++i) {
+        const std::string name = "E" + std::to_string(i);
+        if (i % 37 == 0) {
+            entries.push_back(Typed(name, 5));
+            expected += name + ": Unknown packing (Type 5)\n";
+        } else {
+            entries.push_back(Packed(name, kText.substr(i)));
+        }
+    }
+    const CliRun run = Run({"check", Archive(entries)});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, expected + "400 entries checked, 11 problems\n");
+}
+
+TEST_F(CliTest, EmptyArchiveIsSound) {
+    const CliRun run = Run({"check", Archive({})});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "0 entries checked, 0 problems\n");
+}
+
+}  // namespace
+}  // namespace tarvix::test
