@@ -4,6 +4,7 @@
 
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
+#include "ui/preview_controller.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -134,6 +135,8 @@ void CExtractDlg::wireEvents() {
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!fillingList_) OnListClick();
     });
+    // F3 and the list's context menu open the viewer on the current row (preview_controller.h).
+    new PreviewController(this, list_, listModel_, archive_, entryTable_, folders_);
 }
 
 void CExtractDlg::setVisible(bool visible) {
