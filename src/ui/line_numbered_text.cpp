@@ -3,8 +3,29 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <utility>
 
 namespace tarvix {
+namespace {
+
+constexpr qsizetype kFirstSlice = 64 * 1024;
+constexpr qsizetype kNextSlices = 128 * 1024;
+
+// A slice of at most about `size` characters from the front of `text`, cut at a line break,
+// which belongs to neither part: `text` keeps what follows it. The whole text when it is
+// short enough or has no break to cut at.
+QString TakeSlice(QString& text, qsizetype size) {
+    const qsizetype newline = text.size() <= size ? -1 : text.lastIndexOf(u'\n', size);
+    if (newline <= 0) return std::exchange(text, QString());
+    // A "\r\n" break goes whole: a '\r' left at the end would break the line once more.
+    const qsizetype end = text.at(newline - 1) == u'\r' ? newline - 1 : newline;
+    QString slice = text.left(end);
+    text.remove(0, newline + 1);
+    return slice;
+}
+
+}  // namespace
 
 class LineNumberedText::Margin : public QWidget {
 public:
@@ -28,11 +49,29 @@ LineNumberedText::LineNumberedText(QWidget* parent)
     connect(this, &QPlainTextEdit::blockCountChanged, this,
             [this] { setViewportMargins(marginWidth(), 0, 0, 0); });
     connect(this, &QPlainTextEdit::updateRequest, this, &LineNumberedText::updateMargin);
+    document()->setUndoRedoEnabled(false);
+    slices_.setInterval(0);
+    connect(&slices_, &QTimer::timeout, this, &LineNumberedText::appendSlice);
 }
 
-void LineNumberedText::showText(const QString& text) {
-    setPlainText(text);
+void LineNumberedText::showText(QString text) {
+    rest_ = std::move(text);
+    setPlainText(TakeSlice(rest_, kFirstSlice));
+    if (rest_.isEmpty()) {
+        slices_.stop();
+    } else {
+        slices_.start();
+    }
     setViewportMargins(marginWidth(), 0, 0, 0);
+}
+
+// The slice goes in as a new block, which stands for the line break it was cut at.
+void LineNumberedText::appendSlice() {
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    cursor.insertText(TakeSlice(rest_, kNextSlices));
+    if (rest_.isEmpty()) slices_.stop();
 }
 
 int LineNumberedText::marginWidth() const {

@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "frm_writer.h"
+#include "ui/line_numbered_text.h"
 #include "ui/preview_window.h"
 #include "window_fixture.h"
 
@@ -59,6 +60,34 @@ TEST_F(PreviewWindowTest, EscapeInTheViewerClosesOnlyTheViewer) {
     QTest::keyClick(viewer(), Qt::Key_Escape);
     QTRY_VERIFY(!viewer()->isVisible());
     EXPECT_TRUE(window->isVisible());
+}
+
+// A long text arrives in slices cut at line breaks; the result must be the text itself, with
+// "\r\n" counted as one break wherever a cut falls.
+TEST(LineNumberedTextTest, LongTextAppendedInSlicesIsTheWholeText) {
+    for (const QString& newline : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
+        QString text;
+        QStringList lines;
+        for (int i = 0; text.size() < 600 * 1024; ++i) {
+            lines << QStringLiteral("line %1 of a long message file").arg(i);
+            text += lines.back() + newline;
+        }
+        LineNumberedText view;
+        view.showText(text);
+        EXPECT_FALSE(view.isComplete());
+        QTRY_VERIFY(view.isComplete());
+        EXPECT_EQ(view.document()->blockCount(), lines.size() + 1);  // after the last break
+        EXPECT_EQ(view.toPlainText(), lines.join(u'\n') + u'\n');
+    }
+}
+
+TEST(LineNumberedTextTest, ANewTextDropsTheSlicesOfTheLastOne) {
+    LineNumberedText view;
+    view.showText(QString(400 * 1024, u'x').replace(40, 1, u'\n'));  // cut once, near the front
+    view.showText(QStringLiteral("short"));
+    EXPECT_TRUE(view.isComplete());
+    QTest::qWait(0);
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("short"));
 }
 
 }  // namespace
