@@ -51,6 +51,38 @@ TEST_F(PreviewWindowTest, FollowsTheListWhileTheKeyboardStaysThere) {
     EXPECT_TRUE(window->isVisible());  // F3 is not Escape: the main window stays
 }
 
+struct PaletteCase {
+    const char* what;
+    std::vector<datwriter::Entry> others;
+    const char* colours;
+};
+
+// Frames take their colours from COLOR.PAL at the archive's top only, in any case of letters,
+// and only from one that holds 256 colours.
+TEST_F(PreviewWindowTest, FramesUseTheArchivesOwnPaletteWhenItHasOne) {
+    const std::string palette(768, '\x10');
+    const std::vector<PaletteCase> cases = {
+        {"at the top", {Make("COLOR.PAL", palette)}, "colours of the archive's COLOR.PAL"},
+        {"lower case", {Make("color.pal", palette)}, "colours of the archive's COLOR.PAL"},
+        {"only in a folder", {Make("ART\\COLOR.PAL", palette)}, "grey levels"},
+        {"too short", {Make("COLOR.PAL", palette.substr(1))}, "grey levels"},
+        {"none", {}, "grey levels"},
+    };
+    for (const PaletteCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<datwriter::Entry> entries = c.others;
+        entries.push_back(Make("D\\B.FRM", SmallFrm()));
+        Start(entries);
+        ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+        clickRow(0);
+        QTest::keyClick(list(), Qt::Key_F3);
+        QTRY_VERIFY(viewerShows("D\\B.FRM"));
+        EXPECT_TRUE(viewer()->statusText().endsWith(QString::fromLatin1(c.colours)))
+            << viewer()->statusText().toStdString();
+        window.reset();
+    }
+}
+
 TEST_F(PreviewWindowTest, EscapeInTheViewerClosesOnlyTheViewer) {
     Start({Make("D\\A.TXT", "hello")});
     ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
