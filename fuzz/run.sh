@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes for a while: [FUZZ_TARGET=load|unpack] fuzz/run.sh [seconds, default 1800] [libFuzzer flags]
+# Fuzzes for a while: [FUZZ_TARGET=load|unpack|frm] fuzz/run.sh [seconds, default 1800] [flags]
 # "load" (the default) runs whole archives through loading, the folder index and extraction;
-# "unpack" runs one entry's stored bytes through unpacking, with zlib as the oracle.
+# "unpack" runs one entry's stored bytes through unpacking, with zlib as the oracle; "frm" runs
+# the viewer's FRM decoder.
 # Builds the libFuzzer targets (preset "fuzz", clang, ASan + UBSan) into build-fuzz/, grows a
 # working corpus there from the committed seeds, and writes any crash to build-fuzz/artifacts/.
 # Add a crash input to the target's corpus once it is fixed, so the normal test run replays it.
@@ -16,7 +17,8 @@ target="${FUZZ_TARGET:-load}"
 case "$target" in
     load) seeds=fuzz/corpus max_len=16384 ;;
     unpack) seeds=fuzz/unpack-corpus max_len=262144 ;;
-    *) echo "unknown FUZZ_TARGET $target (load or unpack)" >&2; exit 2 ;;
+    frm) seeds=fuzz/frm-corpus max_len=16384 ;;
+    *) echo "unknown FUZZ_TARGET $target (load, unpack or frm)" >&2; exit 2 ;;
 esac
 work="build-fuzz/work-corpus-$target"
 [ "$target" = load ] && work=build-fuzz/work-corpus  # where earlier sessions grew it

@@ -28,3 +28,6 @@ echo "== Without the window (Google Benchmark, median of $runs)"
 echo
 echo "== With the window (whole program, offscreen, median of $runs)"
 "$build/bench/tarvix_bench_window" --work="$work" --runs="$runs"
+echo
+echo "== The viewer (offscreen, median of $runs)"
+"$build/bench/tarvix_bench_preview" --work="$work" --runs="$runs"

@@ -6,6 +6,7 @@
 #include "ui/app_icon.h"
 #include "ui/dialog_units.h"
 #include "ui/find_window.h"
+#include "ui/preview_controller.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -143,6 +144,8 @@ void CExtractDlg::wireEvents() {
     });
     connect(list_, &FileListView::leftClickedWithoutSelectionChange, this,
             &CExtractDlg::OnListClick);
+    // F3 and the list's context menu open the viewer on the current row (preview_controller.h).
+    preview_ = new PreviewController(this, list_, listModel_, archive_, entryTable_, folders_);
 }
 
 void CExtractDlg::setVisible(bool visible) {

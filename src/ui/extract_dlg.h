@@ -23,6 +23,7 @@
 namespace tarvix {
 
 class FindWindow;
+class PreviewController;
 
 // Control ids of the main window, kept as each widget's "controlId" property.
 enum ControlId : int {
@@ -140,7 +141,8 @@ private:
     QPushButton* versionButton_ = nullptr;
     FolderTreeModel* treeModel_ = nullptr;
     FileListModel* listModel_ = nullptr;
-    FindWindow* findWindow_ = nullptr;  // made on first use
+    FindWindow* findWindow_ = nullptr;
+    PreviewController* preview_ = nullptr;  // made on first use
 };
 
 }  // namespace tarvix

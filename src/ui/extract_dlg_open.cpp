@@ -10,6 +10,7 @@
 
 #include "ui/extract_dlg.h"
 #include "ui/find_window.h"
+#include "ui/preview_controller.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -45,10 +46,11 @@ void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
     FolderIndex folders;
     folders.BuildFolderTree(candidate, table);
 
-    // The find window searches the entry list that is about to go; it is made afresh on the
-    // next Ctrl+F.
+    // The find window searches the entry list that is about to go, and the viewer shows one of
+    // its entries: the one is made afresh on the next Ctrl+F, the other closes.
     delete findWindow_;
     findWindow_ = nullptr;
+    preview_->archiveReplaced();
     listModel_->clear();
     treeModel_->beginRebuild();
     archive_.swap(candidate);  // the old archive closes with `candidate`

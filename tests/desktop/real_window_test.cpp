@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMap>
 #include <QPixmap>
 #include <QProcess>
@@ -610,6 +611,111 @@ TEST_F(RealWindowTest, FindAFileByNameJumpToItAndExtractIt) {
     ASSERT_NO_FATAL_FAILURE(saveInto(destination, QString::fromLatin1(name)));
     ASSERT_NO_FATAL_FAILURE(expectFiles(destination, expected));
     ASSERT_NO_FATAL_FAILURE(closeWithEscape(window));
+}
+
+// ---- The viewer ----------------------------------------------------------------------------
+
+// Colours seen in a picture, by how many pixels have each.
+QMap<QRgb, int> ColourCounts(const QString& file) {
+    const QImage image(file);
+    QMap<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y) | 0xFF000000u];
+    return counts;
+}
+
+int DarkPixels(const QMap<QRgb, int>& counts) {
+    int dark = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (qGray(it.key()) < 96) dark += it.value();
+    return dark;
+}
+
+class RealViewerTest : public RealWindowTest {
+protected:
+    // Starts the program on the demo archive and waits for its main window, focused.
+    void StartOnDemo() {
+        archive_ = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
+        DieWithParent(app_);
+        app_.setProcessEnvironment(env_);
+        app_.setWorkingDirectory(home_.path());
+        app_.start(QStringLiteral(TARVIX_EXECUTABLE), {});
+        ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
+        const auto openDialog = waitForWindow(QStringLiteral("Open"));
+        ASSERT_TRUE(openDialog) << "no open dialog; " << programOutput();
+        ASSERT_NO_FATAL_FAILURE(focus(*openDialog));
+        ASSERT_NO_FATAL_FAILURE(type(archive_));
+        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+        const auto window = waitForWindow(archive_ + QStringLiteral(" - TARVIX v.09"));
+        ASSERT_TRUE(window) << "no main window; " << programOutput();
+        main_ = *window;
+        ASSERT_NO_FATAL_FAILURE(focus(main_));
+    }
+
+    // Waits until no visible window has `title`.
+    bool waitForNoWindow(const QString& title) {
+        return WaitUntil(
+            [&] {
+                const Output ids =
+                    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--name"), QStringLiteral(".")});
+                for (const QString& id : ids.text.split('\n', Qt::SkipEmptyParts)) {
+                    if (xdotool({QStringLiteral("getwindowname"), id}).text == title) return false;
+                }
+                return true;
+            },
+            kStepTimeoutMs);
+    }
+
+    QString archive_;
+    QString main_;
+};
+
+// The demo archive's ART\INTRFACE holds BARTER.FRM, ENDANIM.LST and IFACE.FRM (text named
+// like a frame file), ART\MISC holds BEACON.FRM, drawn with the archive's COLOR.PAL, whose
+// index 1 is pure orange.
+TEST_F(RealViewerTest, ViewsTextAndFramesWhileTheListKeepsTheKeyboard) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDemo());
+    // "A" goes to ART; Right opens it, Right again goes to INTRFACE; in the list "E" goes to
+    // ENDANIM.LST.
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("A")));
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Tab")}));
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("E")));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("F3")}));
+    const auto text = waitForWindow(QStringLiteral("ART\\INTRFACE\\ENDANIM.LST"));
+    ASSERT_TRUE(text) << "F3 opened no viewer on the text; " << programOutput();
+    const QString textPicture = QStringLiteral(TARVIX_PREVIEW_TEXT_SCREENSHOT);
+    screenshot(*text, textPicture);
+    const QMap<QRgb, int> textColours = ColourCounts(textPicture);
+    EXPECT_GT(textColours.value(qRgb(255, 255, 255)), 10000) << "no white text area";
+    EXPECT_GT(DarkPixels(textColours), 50) << "no text drawn";
+
+    // The keyboard stayed in the list: Down walks on and the viewer follows; F3 closes it.
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Down")}));
+    EXPECT_TRUE(waitForWindow(QStringLiteral("ART\\INTRFACE\\IFACE.FRM")))
+        << "the viewer did not follow the list; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("F3")}));
+    EXPECT_TRUE(waitForNoWindow(QStringLiteral("ART\\INTRFACE\\IFACE.FRM")))
+        << "F3 left the viewer open";
+
+    // Back in the tree, Down twice goes from INTRFACE past CRITTERS to MISC.
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("shift+Tab"), QStringLiteral("Down"), QStringLiteral("Down"),
+              QStringLiteral("Tab"), QStringLiteral("F3")}));
+    const auto frm = waitForWindow(QStringLiteral("ART\\MISC\\BEACON.FRM"));
+    ASSERT_TRUE(frm) << "F3 opened no viewer on the FRM; " << programOutput();
+    const QString frmPicture = QStringLiteral(TARVIX_PREVIEW_FRM_SCREENSHOT);
+    screenshot(*frm, frmPicture);
+    EXPECT_GT(ColourCounts(frmPicture).value(qRgb(255, 129, 0)), 64)
+        << "no orange core from the archive's palette in " << frmPicture.toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(focus(main_));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+    ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs)) << "still running after Escape";
+    EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << programOutput();
+    EXPECT_EQ(app_.exitCode(), 0) << programOutput();
+    std::printf("screenshots: %s %s\n", qPrintable(textPicture), qPrintable(frmPicture));
 }
 
 // Saves one window of the display in DISPLAY as a PNG.

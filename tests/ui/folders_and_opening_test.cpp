@@ -155,10 +155,16 @@ TEST_F(FoldersAndOpeningTest, AnotherArchiveReplacesTheCurrentOneOnlyWhenItLoads
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(window->windowTitle(), title);
 
-    // Loaded, by a drop: everything starts afresh for it, and the find window, which searched
-    // the old archive, is gone.
+    // Loaded, by a drop: everything starts afresh for it; the find window, which searched the
+    // old archive, is gone, and the viewer, which showed one of its entries, is closed.
     window->OpenFindWindow();
     ASSERT_NE(window->findChild<QDialog*>(QStringLiteral("findWindow")), nullptr);
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_F3);
+    const auto viewer = [&] {
+        return window->findChild<QWidget*>(QStringLiteral("previewWindow"));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer() && viewer()->isVisible(); }));
     const auto second = work.write("second.dat", datwriter::BuildDat({Make("NEW\\ONE", "1")}));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(second.string()))});
@@ -177,6 +183,7 @@ TEST_F(FoldersAndOpeningTest, AnotherArchiveReplacesTheCurrentOneOnlyWhenItLoads
     EXPECT_EQ(status(), "0 of 0 file(s) selected, real_size:0, packed_size:0");
     EXPECT_FALSE(extractButton()->isEnabled());
     EXPECT_EQ(window->findChild<QDialog*>(QStringLiteral("findWindow")), nullptr);
+    EXPECT_FALSE(viewer()->isVisible());
     ASSERT_NO_FATAL_FAILURE(selectFolder({"NEW"}));
     EXPECT_EQ(listTexts(), QStringList{"ONE"});
 }

@@ -1,0 +1,130 @@
+#include <QApplication>
+
+#include "frm_writer.h"
+#include "ui/line_numbered_text.h"
+#include "ui/preview_window.h"
+#include "window_fixture.h"
+
+// Waits for a condition and fails the test, not only Qt's log, when it does not come.
+#define WAIT_FOR(condition) \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); })) << #condition
+
+namespace tarvix {
+namespace {
+
+using datwriter::Make;
+
+std::string SmallFrm() {
+    frmwriter::Frm frm;
+    frm.directions = {{frmwriter::Draw(2, 2, [](int x, int y) { return 1 + x + y; })}};
+    return frmwriter::BuildFrm(frm);
+}
+
+class PreviewWindowTest : public test::WindowFixture {
+protected:
+    PreviewWindow* viewer() const { return window->findChild<PreviewWindow*>(); }
+    bool viewerShows(const QString& title) const {
+        return viewer() && viewer()->isVisible() && viewer()->windowTitle() == title;
+    }
+};
+
+// The list is sorted: A.TXT, B.FRM, C.BIN.
+TEST_F(PreviewWindowTest, FollowsTheListWhileTheKeyboardStaysThere) {
+    Start({Make("D\\C.BIN", std::string("\x00\x01\x02", 3)), Make("D\\A.TXT", "hello\r\n"),
+           Make("D\\B.FRM", SmallFrm())});
+    ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+    clickRow(0);
+    list()->setFocus();
+    WAIT_FOR(list()->hasFocus());
+
+    QTest::keyClick(list(), Qt::Key_F3);
+    WAIT_FOR(viewerShows("D\\A.TXT"));
+    EXPECT_TRUE(viewer()->statusText().endsWith("text (Windows-1252)"))
+        << viewer()->statusText().toStdString();
+    WAIT_FOR(list()->hasFocus());
+
+    QTest::keyClick(list(), Qt::Key_Down);
+    WAIT_FOR(viewerShows("D\\B.FRM"));
+    EXPECT_TRUE(viewer()->statusText().contains("FRM, 1 direction(s)"));
+    QTest::keyClick(list(), Qt::Key_Down);
+    WAIT_FOR(viewerShows("D\\C.BIN"));
+    EXPECT_TRUE(list()->hasFocus());
+
+    QTest::keyClick(list(), Qt::Key_F3);
+    WAIT_FOR(!viewer()->isVisible());
+    EXPECT_TRUE(window->isVisible());  // F3 is not Escape: the main window stays
+}
+
+struct PaletteCase {
+    const char* what;
+    std::vector<datwriter::Entry> others;
+    const char* colours;
+};
+
+// Frames take their colours from COLOR.PAL at the archive's top only, in any case of letters,
+// and only from one that holds 256 colours.
+TEST_F(PreviewWindowTest, FramesUseTheArchivesOwnPaletteWhenItHasOne) {
+    const std::string palette(768, '\x10');
+    const std::vector<PaletteCase> cases = {
+        {"at the top", {Make("COLOR.PAL", palette)}, "colours of the archive's COLOR.PAL"},
+        {"lower case", {Make("color.pal", palette)}, "colours of the archive's COLOR.PAL"},
+        {"only in a folder", {Make("ART\\COLOR.PAL", palette)}, "grey levels"},
+        {"too short", {Make("COLOR.PAL", palette.substr(1))}, "grey levels"},
+        {"none", {}, "grey levels"},
+    };
+    for (const PaletteCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<datwriter::Entry> entries = c.others;
+        entries.push_back(Make("D\\B.FRM", SmallFrm()));
+        Start(entries);
+        ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+        clickRow(0);
+        QTest::keyClick(list(), Qt::Key_F3);
+        WAIT_FOR(viewerShows("D\\B.FRM"));
+        EXPECT_TRUE(viewer()->statusText().endsWith(QString::fromLatin1(c.colours)))
+            << viewer()->statusText().toStdString();
+        window.reset();
+    }
+}
+
+TEST_F(PreviewWindowTest, EscapeInTheViewerClosesOnlyTheViewer) {
+    Start({Make("D\\A.TXT", "hello")});
+    ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+    clickRow(0);
+    QTest::keyClick(list(), Qt::Key_F3);
+    WAIT_FOR(viewerShows("D\\A.TXT"));
+    QTest::keyClick(viewer(), Qt::Key_Escape);
+    WAIT_FOR(!viewer()->isVisible());
+    EXPECT_TRUE(window->isVisible());
+}
+
+// A long text arrives in slices cut at line breaks; the result must be the text itself, with
+// "\r\n" counted as one break wherever a cut falls.
+TEST(LineNumberedTextTest, LongTextAppendedInSlicesIsTheWholeText) {
+    for (const QString& newline : {QStringLiteral("\n"), QStringLiteral("\r\n")}) {
+        QString text;
+        QStringList lines;
+        for (int i = 0; text.size() < 600 * 1024; ++i) {
+            lines << QStringLiteral("line %1 of a long message file").arg(i);
+            text += lines.back() + newline;
+        }
+        LineNumberedText view;
+        view.showText(text);
+        EXPECT_FALSE(view.isComplete());
+        WAIT_FOR(view.isComplete());
+        EXPECT_EQ(view.document()->blockCount(), lines.size() + 1);  // after the last break
+        EXPECT_EQ(view.toPlainText(), lines.join(u'\n') + u'\n');
+    }
+}
+
+TEST(LineNumberedTextTest, ANewTextDropsTheSlicesOfTheLastOne) {
+    LineNumberedText view;
+    view.showText(QString(400 * 1024, u'x').replace(40, 1, u'\n'));  // cut once, near the front
+    view.showText(QStringLiteral("short"));
+    EXPECT_TRUE(view.isComplete());
+    QTest::qWait(0);
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("short"));
+}
+
+}  // namespace
+}  // namespace tarvix
