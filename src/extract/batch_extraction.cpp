@@ -111,6 +111,7 @@ public:
         threads.reserve(workers);
         for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this] { work(); });
         for (std::thread& thread : threads) thread.join();
+        retryWriteFailures();
     }
 
     BatchReport report() const {
@@ -139,6 +140,22 @@ private:
                 outcomes_[position] =
                     ExtractEntry(archive_, table_, entries_[position], target_, &shared_);
                 monitor_.fileDone();
+            }
+        }
+    }
+
+    // A file that could not be written beside the others may be writable alone: on a nearly
+    // full disk the other workers' files in progress take the room that a serial run would have
+    // left it. A chain with such a failure is written once more, alone, from that entry on, so
+    // that what lands and what is reported is what writing one after the other gives.
+    void retryWriteFailures() {
+        for (const Chain& chain : chains_) {
+            const auto failed = std::find_if(chain.begin(), chain.end(), [this](std::size_t p) {
+                return outcomes_[p].rfind("Cannot write ", 0) == 0;
+            });
+            for (auto it = failed; it != chain.end(); ++it) {
+                if (monitor_.cancelRequested()) return;
+                outcomes_[*it] = ExtractEntry(archive_, table_, entries_[*it], target_, &shared_);
             }
         }
     }
