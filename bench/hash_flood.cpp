@@ -98,7 +98,7 @@ fs::path WriteFolders(const std::vector<std::string>& names, const fs::path& pat
 
 FloodArchives EnsureFloodArchives(std::size_t folders, const fs::path& workDir) {
     std::mt19937_64 rng(folders);
-    const std::string suffix = "-" + std::to_string(folders) + "-v1.dat";
+    const std::string suffix = std::string("-").append(std::to_string(folders)).append("-v1.dat");
     return {WriteFolders(CraftedNames(folders, rng), workDir / ("flood-crafted" + suffix)),
             WriteFolders(RandomNames(folders, rng), workDir / ("flood-random" + suffix))};
 }

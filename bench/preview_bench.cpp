@@ -57,8 +57,11 @@ datwriter::Entry Packed(const std::string& name, const std::string& content) {
 std::string TextOf(std::size_t size) {
     std::string text;
     for (int line = 0; text.size() < size; ++line)
-        text += "{" + std::to_string(line) + "}{}{A line of a message file, number " +
-                std::to_string(line) + ".}\r\n";
+        text.append("{")
+            .append(std::to_string(line))
+            .append("}{}{A line of a message file, number ")
+            .append(std::to_string(line))
+            .append(".}\r\n");
     return text.substr(0, size);
 }
 
