@@ -342,8 +342,8 @@ int ChildReopen(int argc, char** argv, const fs::path& first, const fs::path& se
     QApplication app(argc, argv);
     BenchDialogs dialogs(first);
     const auto window = StartWindow(dialogs);
-    double afterBoth = 0;
-    double largest = 0;
+    double afterBoth = 0;  // the larger working set: each archive opened once
+    double largest = 0;    // over the opens after that
     for (int i = 0; i < 10; ++i) {
         const fs::path& next = i % 2 == 0 ? second : first;
         const double t0 = NowMs();
@@ -355,8 +355,8 @@ int ChildReopen(int argc, char** argv, const fs::path& first, const fs::path& se
             return 1;
         }
         const double rss = ResidentMiB();
-        if (i == 1) afterBoth = rss;
-        if (i >= 1) largest = std::max(largest, rss);
+        if (i <= 1) afterBoth = std::max(afterBoth, rss);
+        if (i >= 2) largest = std::max(largest, rss);
     }
     Report("rss_after_both_mib", afterBoth);
     Report("rss_largest_later_mib", largest);
@@ -584,7 +584,7 @@ int Driver(const fs::path& work, int runs, bool smoke) {
         reopen[0].at("reopen_ms") <= 1000);
     const double both = reopen[0].at("rss_after_both_mib");
     const double later = reopen[0].at("rss_largest_later_mib");
-    Row("resident after opening both / largest over 10 alternating opens", later, "MiB",
+    Row("resident over 10 alternating opens of realistic and large, largest", later, "MiB",
         "no growth (" + std::to_string(static_cast<int>(both + 0.5)) + " MiB)",
         later <= both * 1.1);
 
