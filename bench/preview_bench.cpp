@@ -39,12 +39,7 @@ constexpr int kWalkTexts = 30;
 constexpr int kWalkFrms = 30;
 
 std::string Deflate(const std::string& text) {
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()), 9);
-    out.resize(size);
-    return out;
+    return datwriter::Zlib(text, 9);
 }
 
 datwriter::Entry Packed(const std::string& name, const std::string& content) {

@@ -1,5 +1,7 @@
 #include "dat_writer.h"
 
+#include <zlib.h>
+
 #include <fstream>
 
 namespace datwriter {
@@ -48,6 +50,16 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
+}
+
+std::string Zlib(const std::string& content, int level) {
+    uLongf size = compressBound(static_cast<uLong>(content.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
+              level);
+    out.resize(size);
+    return out;
 }
 
 }  // namespace datwriter

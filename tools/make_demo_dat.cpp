@@ -18,12 +18,7 @@ namespace {
 
 // zlib at level 9 begins its streams with 78 DA, the header the archive format packs with.
 std::string Deflate(const std::string& text) {
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()), 9);
-    out.resize(size);
-    return out;
+    return datwriter::Zlib(text, 9);
 }
 
 std::string Repeat(const std::string& line, int times) {

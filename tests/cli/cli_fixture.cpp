@@ -5,13 +5,7 @@
 namespace tarvix::test {
 
 std::string Zlib(const std::string& content) {
-    uLongf size = compressBound(static_cast<uLong>(content.size()));
-    std::string packed(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
-              reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
-              Z_BEST_COMPRESSION);
-    packed.resize(size);
-    return packed;
+    return datwriter::Zlib(content, 9);
 }
 
 datwriter::Entry Packed(std::string name, const std::string& content) {

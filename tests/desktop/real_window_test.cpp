@@ -636,19 +636,7 @@ protected:
     // Starts the program on the demo archive and waits for its main window, focused.
     void StartOnDemo() {
         archive_ = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
-        DieWithParent(app_);
-        app_.setProcessEnvironment(env_);
-        app_.setWorkingDirectory(home_.path());
-        app_.start(QStringLiteral(TARVIX_EXECUTABLE), {});
-        ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
-        const auto openDialog = waitForWindow(QStringLiteral("Open"));
-        ASSERT_TRUE(openDialog) << "no open dialog; " << programOutput();
-        ASSERT_NO_FATAL_FAILURE(focus(*openDialog));
-        ASSERT_NO_FATAL_FAILURE(type(archive_));
-        ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
-        const auto window = waitForWindow(archive_ + QStringLiteral(" - TARVIX v.09"));
-        ASSERT_TRUE(window) << "no main window; " << programOutput();
-        main_ = *window;
+        ASSERT_NO_FATAL_FAILURE(launch(archive_, main_));
         ASSERT_NO_FATAL_FAILURE(focus(main_));
     }
 

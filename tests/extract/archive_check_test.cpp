@@ -13,13 +13,7 @@ using datwriter::Make;
 class ArchiveCheckTest : public test::ExtractFixture {};
 
 datwriter::Entry PackedEntry(std::string name, const std::string& content) {
-    uLongf size = compressBound(static_cast<uLong>(content.size()));
-    std::string packed(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
-              reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
-              Z_BEST_COMPRESSION);
-    packed.resize(size);
-    auto entry = Make(std::move(name), packed);
+    auto entry = Make(std::move(name), datwriter::Zlib(content, Z_BEST_COMPRESSION));
     entry.realSize = static_cast<std::uint32_t>(content.size());
     entry.type = 1;
     return entry;

@@ -15,12 +15,7 @@ using datwriter::Make;
 using Status = EntryContent::Status;
 
 std::string Zlib(const std::string& text) {
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()), 9);
-    out.resize(size);
-    return out;
+    return datwriter::Zlib(text, 9);
 }
 
 // Text that does not repeat, so its zlib stream is long enough to cut in several places.

@@ -16,12 +16,7 @@ using test::Snapshot;
 namespace fs = std::filesystem;
 
 std::string ZlibBest(const std::string& text) {
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()), 9);
-    out.resize(size);
-    return out;
+    return datwriter::Zlib(text, 9);
 }
 
 class EntryExtractorTest : public test::ExtractFixture {};

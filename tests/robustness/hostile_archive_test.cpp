@@ -176,13 +176,7 @@ HostileCase OffsetsAtTheEdges() {
 // ---- Unpacking: zlib streams made here by zlib itself, then spoilt ----------------------
 
 std::string Zlib(const std::string& content, int level) {
-    uLongf size = compressBound(static_cast<uLong>(content.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(content.data()), static_cast<uLong>(content.size()),
-              level);
-    out.resize(size);
-    return out;
+    return datwriter::Zlib(content, level);
 }
 
 // A zlib stream of `mebibytes` MiB of zero bytes, made in milliseconds: one MiB deflated on
