@@ -2,8 +2,8 @@
 // layout of every direction, and decoding every frame. Any broken promise aborts, so the
 // fuzzer reports it; sizes the bytes claim must never cost more than the bytes themselves.
 //
-// Built with -fsanitize=fuzzer this is a libFuzzer target; built with TARVIX_FUZZ_REPLAY and
-// replay_main.cpp it runs the committed corpus once, as the normal test run does.
+// Built with -fsanitize=fuzzer this is a libFuzzer target; linked with replay_main.cpp it runs
+// the committed corpus once, as the normal test run does.
 
 #include <cstdint>
 #include <cstdio>

@@ -2,9 +2,9 @@
 // walking its entries into the folder index, reading every entry's fields, and extracting one
 // entry into a scratch folder. Any broken promise aborts, so the fuzzer reports it.
 //
-// Built with -fsanitize=fuzzer this is a libFuzzer target. Built with TARVIX_FUZZ_REPLAY it is
-// a plain program that runs every file (or every file of every folder) named on its command
-// line once, which is how the normal test run checks the committed corpus.
+// Built with -fsanitize=fuzzer this is a libFuzzer target. Linked with replay_main.cpp it is a
+// plain program that runs every file (or every file of every folder) named on its command line
+// once, which is how the normal test run checks the committed corpus.
 
 #include <algorithm>
 #include <cstdint>
@@ -183,35 +183,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
-
-#ifdef TARVIX_FUZZ_REPLAY
-#include <iterator>
-#include <vector>
-
-// Runs every named file, and every file in every named folder, once.
-int main(int argc, char** argv) {
-    std::vector<fs::path> inputs;
-    for (int i = 1; i < argc; ++i) {
-        const fs::path arg = argv[i];
-        if (fs::is_directory(arg)) {
-            for (const auto& item : fs::directory_iterator(arg)) {
-                if (item.is_regular_file()) inputs.push_back(item.path());
-            }
-        } else {
-            inputs.push_back(arg);
-        }
-    }
-    std::sort(inputs.begin(), inputs.end());
-    for (const fs::path& input : inputs) {
-        std::ifstream in(input, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-        if (!in.eof() && !in) {
-            std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
-            return 1;
-        }
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    }
-    std::printf("replayed %zu input(s)\n", inputs.size());
-    return inputs.empty() ? 1 : 0;
-}
-#endif

@@ -3,8 +3,8 @@
 // an archive and extracted with "Unpack packed files"; zlib's own one-shot uncompress is the
 // oracle for what must come out. Any broken promise aborts, so the fuzzer reports it.
 //
-// Built with -fsanitize=fuzzer this is a libFuzzer target. Built with TARVIX_FUZZ_REPLAY it is
-// a plain program that runs every file of the folders named on its command line once.
+// Built with -fsanitize=fuzzer this is a libFuzzer target; with replay_main.cpp, a plain
+// program that runs every file of the folders named on its command line once.
 
 #include <zlib.h>
 
@@ -40,14 +40,23 @@ void Check(bool condition, const char* what) {
     if (!condition) Fail(what);
 }
 
-fs::path ScratchDir() {
-    static const fs::path dir = [] {
+// One scratch folder per process, removed at exit.
+struct Scratch {
+    Scratch() {
         std::random_device rd;
-        fs::path d = fs::temp_directory_path() / ("tarvix-unpack-fuzz-" + std::to_string(rd()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
+        dir = fs::temp_directory_path() / ("tarvix-unpack-fuzz-" + std::to_string(rd()));
+        fs::create_directories(dir);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    fs::path dir;
+};
+
+fs::path ScratchDir() {
+    static const Scratch scratch;
+    return scratch.dir;
 }
 
 // What unpacking must write: the stored bytes for Type 0, the stream's content for Type 1 when
@@ -116,25 +125,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::remove_all(out, ec);
     return 0;
 }
-
-#ifdef TARVIX_FUZZ_REPLAY
-#include <algorithm>
-
-int main(int argc, char** argv) {
-    std::vector<fs::path> inputs;
-    for (int i = 1; i < argc; ++i) {
-        for (const auto& item : fs::directory_iterator(argv[i])) {
-            if (item.is_regular_file()) inputs.push_back(item.path());
-        }
-    }
-    std::sort(inputs.begin(), inputs.end());
-    for (const fs::path& input : inputs) {
-        const std::string bytes = ReadAll(input);
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    }
-    std::error_code ec;
-    fs::remove_all(ScratchDir(), ec);
-    std::printf("replayed %zu input(s)\n", inputs.size());
-    return inputs.empty() ? 1 : 0;
-}
-#endif
