@@ -85,6 +85,13 @@ unsigned WorkerCount(const BatchOptions& options, std::size_t chains) {
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(chains, 1)));
 }
 
+// How many chains in a row a worker takes. Neighbouring entries share a folder, and workers
+// that create files in one folder at the same time wait for each other in the kernel; runs of
+// up to 16 keep them mostly apart while every worker still gets work to the end.
+std::size_t RunOfChains(std::size_t chains, unsigned workers) {
+    return std::clamp<std::size_t>(chains / (std::size_t{workers} * 64), 1, 16);
+}
+
 class BatchRun {
 public:
     BatchRun(const DatArchive& archive, const EntryTable& table,
@@ -104,12 +111,15 @@ public:
     void run() {
         const unsigned workers = WorkerCount(options_, chains_.size());
         if (workers == 1) {
-            work();
+            work(0, 1);
             return;
         }
+        const std::size_t run = RunOfChains(chains_.size(), workers);
         std::vector<std::thread> threads;
         threads.reserve(workers);
-        for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this] { work(); });
+        for (unsigned i = 0; i < workers; ++i) {
+            threads.emplace_back([this, i, run] { work(i, run); });
+        }
         for (std::thread& thread : threads) thread.join();
         retryWriteFailures();
     }
@@ -132,14 +142,17 @@ public:
     }
 
 private:
-    // Takes chains in order until none is left; each chain's entries in order.
-    void work() {
-        for (std::size_t c; (c = nextChain_.fetch_add(1)) < chains_.size();) {
-            for (std::size_t position : chains_[c]) {
-                if (!mayStart()) return;
-                outcomes_[position] =
-                    ExtractEntry(archive_, table_, entries_[position], target_, &shared_);
-                monitor_.fileDone();
+    // Takes runs of chains in order until none is left; each chain's entries in order.
+    void work(unsigned worker, std::size_t run) {
+        EntryExtractor extractor(archive_, table_, target_, &shared_, worker);
+        for (std::size_t first = 0; (first = nextChain_.fetch_add(run)) < chains_.size();) {
+            const std::size_t end = std::min(first + run, chains_.size());
+            for (std::size_t c = first; c < end; ++c) {
+                for (std::size_t position : chains_[c]) {
+                    if (!mayStart()) return;
+                    outcomes_[position] = extractor.extract(entries_[position]);
+                    monitor_.fileDone();
+                }
             }
         }
     }
@@ -149,13 +162,14 @@ private:
     // left it. A chain with such a failure is written once more, alone, from that entry on, so
     // that what lands and what is reported is what writing one after the other gives.
     void retryWriteFailures() {
+        EntryExtractor extractor(archive_, table_, target_, &shared_);
         for (const Chain& chain : chains_) {
             const auto failed = std::find_if(chain.begin(), chain.end(), [this](std::size_t p) {
                 return outcomes_[p].rfind("Cannot write ", 0) == 0;
             });
             for (auto it = failed; it != chain.end(); ++it) {
                 if (monitor_.cancelRequested()) return;
-                outcomes_[*it] = ExtractEntry(archive_, table_, entries_[*it], target_, &shared_);
+                outcomes_[*it] = extractor.extract(entries_[*it]);
             }
         }
     }

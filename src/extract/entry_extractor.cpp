@@ -1,20 +1,17 @@
 #include "extract/entry_extractor.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <system_error>
 #include <vector>
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
-#include "extract/new_file.h"
+#include "extract/output_folders.h"
 #include "extract/safe_path.h"
 #include "extract/stored_stream.h"
+#include "extract/temporary_file.h"
 
 namespace tarvix {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string CannotWrite(const EntryInfo& info) {
     return "Cannot write " + Cp1252ToUtf8(info.name);
@@ -39,80 +36,22 @@ bool FolderComponents(std::string_view folder, std::vector<std::string_view>& ou
     }
 }
 
-// The folders one entry made on its way to its file, so that a failure can take them away
-// again: deepest first, and each only while empty, so nothing that another entry or anyone
-// else put there is touched.
-class MadeFolders {
-public:
-    // Enters or creates each folder below `dir`. An existing link or non-folder stops it, so
-    // nothing outside the destination is followed into.
-    bool make(fs::path& dir, const std::vector<std::string_view>& components) {
-        for (std::string_view component : components) {
-            dir /= ComponentToPath(component);
-            std::error_code ec;
-            const fs::file_status status = fs::symlink_status(dir, ec);
-            if (status.type() == fs::file_type::not_found) {
-                if (fs::create_directory(dir, ec)) {
-                    made_.push_back(dir);
-                } else if (ec) {
-                    return false;
-                }
-            } else if (status.type() != fs::file_type::directory) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    void removeAll() {
-        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
-            std::error_code ec;
-            fs::remove(*it, ec);  // fails, and so keeps it, when anything is inside
-        }
-        made_.clear();
-    }
-
-private:
-    std::vector<fs::path> made_;
-};
-
-// A fresh temporary file in the output's folder. Its name does not grow with the output's,
-// so any name that fits the file system also fits while it is being written.
-std::FILE* CreateTemporary(const fs::path& dir, fs::path& tempPath) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = dir / (".tarvix-" + std::to_string(attempt) + ".part");
-        if (std::FILE* f = CreateNewFile(tempPath)) return f;
-        // Only a name clash is worth another name; another worker's temporary file may have
-        // been renamed away by now, so the error says it, not a look at the name.
-        if (errno != EEXIST) return nullptr;
-    }
-    return nullptr;
-}
-
-bool Write(std::FILE* out, const void* data, std::size_t size) {
-    return std::fwrite(data, 1, size, out) == size;
-}
-
-ChunkSink FileSink(std::FILE* out) {
-    return [out](const std::uint8_t* data, std::size_t size) { return Write(out, data, size); };
-}
-
 // The stored bytes, from the chunk already read on; with the gzip header and name in front of
 // the deflate data instead of the zlib header when `gzip`.
-StreamResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gzip, std::FILE* out,
-                         const BatchMonitor* monitor) {
+StreamResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gzip,
+                         TemporaryFile& out, const BatchMonitor* monitor) {
     std::size_t skip = 0;
     if (gzip) {
-        if (!Write(out, kGzipHeader.data(), kGzipHeader.size()) ||
-            !Write(out, gzipName.data(), gzipName.size()) || std::fputc(0, out) == EOF) {
+        std::string header(kGzipHeader.begin(), kGzipHeader.end());
+        header.append(gzipName).push_back('\0');
+        if (!out.write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size()))
             return StreamResult::OutputFailed;
-        }
         skip = 2;  // the zlib header
     }
     return CopyStored(
         stored,
-        [out, &skip](const std::uint8_t* data, std::size_t size) {
-            const bool ok = Write(out, data + skip, size - skip);
+        [&out, &skip](const std::uint8_t* data, std::size_t size) {
+            const bool ok = out.write(data + skip, size - skip);
             skip = 0;
             return ok;
         },
@@ -178,65 +117,81 @@ std::string UnknownPackingOutcome(std::uint8_t type) {
     return "Unknown packing (Type " + std::to_string(type) + ")";
 }
 
-std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
-                         const ExtractTarget& target, ExtractShared* shared) {
-    const EntryInfo info = GetEntryInfo(table, index);
-    if (std::uint64_t{info.offset} + info.packedSize > archive.dataSize())
+EntryExtractor::EntryExtractor(const DatArchive& archive, const EntryTable& table,
+                               const ExtractTarget& target, ExtractShared* shared, unsigned worker)
+    : archive_(archive),
+      table_(table),
+      target_(target),
+      monitor_(shared ? shared->monitor : nullptr),
+      worker_(worker),
+      folders_(std::make_unique<OutputFolders>(target.destination)) {}
+
+EntryExtractor::~EntryExtractor() = default;
+
+std::string EntryExtractor::extract(EntryIndex index) {
+    const EntryInfo info = GetEntryInfo(table_, index);
+    if (std::uint64_t{info.offset} + info.packedSize > archive_.dataSize())
         return kOutcomeCannotRead;
-    BatchMonitor* monitor = shared ? shared->monitor : nullptr;
-    StoredBytes stored(archive, info, monitor);
+    StoredBytes stored(archive_, info, monitor_);
     if (!stored.readNext()) return kOutcomeCannotRead;
 
     const std::string_view fileName = SplitFolderAndFile(info.name).file;
-    std::vector<std::string_view> folders;
+    const std::optional<std::string_view> folder = FolderFor(target_, info.name);
+    std::vector<std::string_view> components;
     if (!IsSafeComponent(fileName)) return CannotWrite(info);
-    if (const auto folder = FolderFor(target, info.name);
-        folder && !FolderComponents(*folder, folders)) {
-        return CannotWrite(info);
-    }
+    if (folder && !FolderComponents(*folder, components)) return CannotWrite(info);
 
     Writing writing = Writing::Stored;
-    if (!target.unpack) {
+    if (!target_.unpack) {
         if (BeginsWithBestZlibHeader(stored.data(), stored.size())) writing = Writing::Gzip;
     } else if (info.type == kTypeZlib) {
         writing = Writing::Inflate;
     } else if (info.type != kTypeStored) {
         return UnknownPackingOutcome(info.type);
     }
-    fs::path outName = ComponentToPath(fileName);
+    std::string outName = Cp1252ToUtf8(fileName);
     if (writing == Writing::Gzip) outName += ".gz";
 
-    std::mutex lone;
-    std::mutex& folderLock = shared ? shared->folders : lone;
     MadeFolders made;
-    fs::path dir = target.destination;
-    fs::path tempPath;
-    std::FILE* out = nullptr;
-    {
-        const std::lock_guard lock(folderLock);
-        if (made.make(dir, folders)) out = CreateTemporary(dir, tempPath);
-        if (!out) {
-            made.removeAll();
-            return CannotWrite(info);
-        }
+    TemporaryFile out;
+    if (!open(folder.value_or(std::string_view()), components, made, out)) {
+        made.removeAll();
+        return CannotWrite(info);
     }
-
     StreamResult result =
         writing == Writing::Inflate
-            ? InflateStored(stored, info.realSize, FileSink(out), monitor)
-            : WriteStored(stored, fileName, writing == Writing::Gzip, out, monitor);
-    if (std::fclose(out) != 0 && result == StreamResult::Ok) result = StreamResult::OutputFailed;
-
-    std::error_code ec;
+            ? InflateStored(
+                  stored, info.realSize,
+                  [&out](const std::uint8_t* data, std::size_t size) {
+                      return out.write(data, size);
+                  },
+                  monitor_)
+            : WriteStored(stored, fileName, writing == Writing::Gzip, out, monitor_);
     if (result == StreamResult::Ok) {
-        fs::rename(tempPath, dir / outName, ec);
-        if (!ec) return kOutcomeOk;
+        if (out.commit(outName)) return kOutcomeOk;
         result = StreamResult::OutputFailed;
     }
-    fs::remove(tempPath, ec);
-    const std::lock_guard lock(folderLock);
+    out.discard();
     made.removeAll();
     return Outcome(result, info);
+}
+
+bool EntryExtractor::open(std::string_view folder, const std::vector<std::string_view>& components,
+                          MadeFolders& made, TemporaryFile& out) {
+    // Another entry's clean-up may remove a folder on the way just after this walk entered it:
+    // nothing can be made in it then (ENOENT), and a fresh walk makes it again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int dir = folders_->enter(folder, components, made);
+        if (dir >= 0 && out.create(dir, worker_)) return true;
+        if (errno != ENOENT) return false;
+        folders_->forget();
+    }
+    return false;
+}
+
+std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                         const ExtractTarget& target, ExtractShared* shared) {
+    return EntryExtractor(archive, table, target, shared).extract(index);
 }
 
 }  // namespace tarvix

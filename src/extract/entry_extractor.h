@@ -3,10 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
@@ -56,11 +57,38 @@ std::string OutputPathOf(const ExtractTarget& target, std::string_view name);
 
 // What the entries of one batch share while they are written, possibly on several threads.
 struct ExtractShared {
-    // Folders are made, temporary files created in them and folders removed again only under
-    // this lock, so one entry's clean-up never removes a folder another is about to write in.
-    std::mutex folders;
     // Progress and cancel; none for a lone entry.
     BatchMonitor* monitor = nullptr;
+};
+
+class MadeFolders;
+class OutputFolders;
+class TemporaryFile;
+
+// Writes entries below one target, one after the other; a batch has one for each worker. It
+// keeps the folder it last wrote in open for the next entry (see OutputFolders).
+class EntryExtractor {
+public:
+    // `worker` (0 for the first) keeps the workers' temporary files apart.
+    EntryExtractor(const DatArchive& archive, const EntryTable& table, const ExtractTarget& target,
+                   ExtractShared* shared = nullptr, unsigned worker = 0);
+    ~EntryExtractor();
+    EntryExtractor(const EntryExtractor&) = delete;
+    EntryExtractor& operator=(const EntryExtractor&) = delete;
+
+    // Writes entry `index`, as ExtractEntry() says.
+    std::string extract(EntryIndex index);
+
+private:
+    bool open(std::string_view folder, const std::vector<std::string_view>& components,
+              MadeFolders& made, TemporaryFile& out);
+
+    const DatArchive& archive_;
+    const EntryTable& table_;
+    const ExtractTarget& target_;
+    BatchMonitor* monitor_;
+    unsigned worker_;
+    std::unique_ptr<OutputFolders> folders_;
 };
 
 // Writes entry `index` below the target. Returns "ok" or what went wrong: "Cannot write

@@ -92,6 +92,45 @@ TEST_F(BatchExtractionTest, ParallelWorkersGiveTheResultOfASerialRun) {
     }
 }
 
+// An entry that fails after making its folders removes them again while other workers may be
+// writing in them: the others still write every file, as one after the other would.
+TEST_F(BatchExtractionTest, FoldersRemovedByAFailingEntryDoNotFailItsNeighbours) {
+    std::vector<datwriter::Entry> entries;
+    for (int folder = 0; folder < 40; ++folder) {
+        const std::string path = "A\\B" + std::to_string(folder) + "\\C\\";
+        auto damaged = Make(path + "BAD", "not a zlib stream");
+        damaged.type = 1;
+        entries.push_back(damaged);
+        for (int i = 0; i < 3; ++i) {
+            const std::string text = path + std::to_string(i);
+            entries.push_back(Make(path + "F" + std::to_string(i), datwriter::Zlib(text, 6)));
+            entries.back().type = 1;
+            entries.back().realSize = static_cast<std::uint32_t>(text.size());
+        }
+    }
+    Load(entries);
+    std::vector<EntryIndex> order(entries.size());
+    for (EntryIndex i = 0; i < entries.size(); ++i) order[i] = i;
+    ExtractTarget target{dest(), std::nullopt, true};
+    target.ownFolders = true;
+    for (unsigned threads : {1u, 4u, 16u}) {
+        for (int round = 0; round < 5; ++round) {
+            SCOPED_TRACE(std::to_string(threads) + " workers, round " + std::to_string(round));
+            std::filesystem::remove_all(dest());
+            std::filesystem::create_directory(dest());
+            BatchOptions options;
+            options.threads = threads;
+            const BatchReport report = ExtractBatch(archive, table, order, target, options);
+            EXPECT_EQ(report.written, 120u);
+            ASSERT_EQ(report.failures.size(), 40u);
+            EXPECT_EQ(report.failures[0], "A\\B0\\C\\BAD: Packed data is damaged");
+            const auto files = Snapshot(dest());
+            EXPECT_EQ(files.size(), 1u + 40u * 5u);  // A; each B<n>, its C and three files
+            EXPECT_EQ(files.at("A/B7/C/F2"), "A\\B7\\C\\2");
+        }
+    }
+}
+
 // A cancel is seen inside an entry, after its first chunk: the entry stops there and leaves
 // neither its partial file nor the folders made for it, whichever way it is written.
 TEST_F(BatchExtractionTest, CancelStopsInsideAnEntryAndLeavesNothing) {

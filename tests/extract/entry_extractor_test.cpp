@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 
 #include "extract_fixture.h"
@@ -197,6 +198,87 @@ TEST_F(EntryExtractorTest, PreservedFolderBlockedByAFileFails) {
     std::ofstream(dest() / "SUB") << "a file";
     EXPECT_EQ(Extract(0, "SUB"), "Cannot write SUB\\F");
     EXPECT_EQ(ReadFile(dest() / "SUB"), "a file");
+}
+
+// A worker keeps the folder it last wrote in open for the next entry. Whatever happens to that
+// folder in between, the next entry goes nowhere else than a walk from the destination would
+// take it, and never through a link.
+TEST_F(EntryExtractorTest, AFolderChangedBetweenTwoEntriesIsWalkedAgain) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& folder, const fs::path& outside)> change;
+        const char* outcome;
+        std::map<std::string, std::string> dest;
+    };
+    const auto link = [](const fs::path& folder, const fs::path& outside) {
+        fs::create_directory_symlink(outside, folder);
+    };
+    const std::vector<Case> cases = {
+        {"RemovedAsAnotherEntryCleansUp",
+         [](const fs::path& folder, const fs::path&) { fs::remove_all(folder); },
+         "ok",
+         {{"D", "<dir>"}, {"D/E", "<dir>"}, {"D/E/B", "b"}}},
+        {"RemovedAndALinkPutThere",
+         [&](const fs::path& folder, const fs::path& outside) {
+             fs::remove_all(folder);
+             link(folder, outside);
+         },
+         "Cannot write D\\E\\B",
+         {{"D", "<dir>"}, {"D/E", "<link>"}}},
+        {"RemovedAndAFilePutThere",
+         [](const fs::path& folder, const fs::path&) {
+             fs::remove_all(folder);
+             std::ofstream(folder) << "file";
+         },
+         "Cannot write D\\E\\B",
+         {{"D", "<dir>"}, {"D/E", "file"}}},
+        {"DestinationRemovedAndMadeAgain",
+         [](const fs::path& folder, const fs::path&) {
+             const fs::path destination = folder.parent_path().parent_path();
+             fs::remove_all(destination);
+             fs::create_directory(destination);
+         },
+         "ok",
+         {{"D", "<dir>"}, {"D/E", "<dir>"}, {"D/E/B", "b"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Load({Make("D\\E\\A", "a"), Make("D\\E\\B", "b")});
+        const fs::path outside = work / "outside";
+        fs::create_directory(outside);
+        ExtractTarget target{dest(), std::nullopt};
+        target.ownFolders = true;
+        EntryExtractor extractor(archive, table, target);
+        ASSERT_EQ(extractor.extract(0), "ok");
+        c.change(dest() / "D" / "E", outside);
+        EXPECT_EQ(extractor.extract(1), c.outcome);
+        const fs::path folder = dest() / "D" / "E";
+        const bool linked = fs::is_symlink(folder);
+        if (linked) fs::remove(folder);  // left as it was; a snapshot would read through it
+        auto written = Snapshot(dest());
+        if (linked) written["D/E"] = "<link>";
+        written.erase("D/E/A");
+        EXPECT_EQ(written, c.dest);
+        EXPECT_TRUE(fs::is_empty(outside));
+        fs::remove_all(dest());
+        fs::remove_all(outside);
+    }
+}
+
+// The folder held open moves away and a link takes its place: the entry still lands in the
+// folder it was walked to, wherever that is now, and nothing goes through the link.
+TEST_F(EntryExtractorTest, AFolderMovedAwayKeepsItsFilesAndTheLinkInItsPlaceIsNotFollowed) {
+    Load({Make("D\\A", "a"), Make("D\\B", "b")});
+    fs::create_directory(work / "outside");
+    ExtractTarget target{dest(), std::nullopt};
+    target.ownFolders = true;
+    EntryExtractor extractor(archive, table, target);
+    ASSERT_EQ(extractor.extract(0), "ok");
+    fs::rename(dest() / "D", work / "moved");
+    fs::create_directory_symlink(work / "outside", dest() / "D");
+    EXPECT_EQ(extractor.extract(1), "ok");
+    EXPECT_TRUE(fs::is_empty(work / "outside"));
+    EXPECT_EQ(ReadFile(work / "moved" / "B"), "b");
 }
 
 TEST_F(EntryExtractorTest, ArchiveThatShrankAfterLoadingGivesAReadFailure) {
