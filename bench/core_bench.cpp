@@ -7,7 +7,8 @@
 //   tree/linear-scan    the same tree built by scanning every node of a depth (yardstick)
 //   list/fill-model     the file list model filled with the 100,000-file folder
 //   unpack/tarvix       every entry of the realistic archive unpacked below its folders
-//   unpack/inflate-in-memory  the same streams inflated in memory on all cores (yardstick)
+//   unpack/inflate-in-memory  the same streams inflated in memory on all cores by the same
+//                       decoders (yardstick); /zlib-only: every one through zlib
 //   unpack/tarvix-N-worker(s)  unpacking on one and on two workers
 //   unpack/write-alone  the unpacked sizes written to the same files on all cores, no
 //                       inflating, no checks (what the file system costs at the least)
@@ -42,7 +43,7 @@
 #include "archive/entry_search.h"
 #include "archive/folder_index.h"
 #include "extract/batch_extraction.h"
-#include "extract/zlib_inflater.h"
+#include "extract/entry_inflater.h"
 #include "hash_flood.h"
 #include "linear_scan_tree.h"
 #include "synthetic_dat.h"
@@ -280,42 +281,31 @@ void Unpack(benchmark::State& state, fs::path path, fs::path work, unsigned thre
     }
 }
 
-// The limit that writing files can approach: the same streams read and inflated in memory, in
-// the same chunks, on one worker per core, the output thrown away.
-void InflateInMemory(benchmark::State& state, fs::path path) {
+// The limit that writing files can approach: the same streams read and inflated in memory by
+// the same decoders, on one worker per core, the output thrown away. With `wholeLimit` 0 every
+// stream goes through zlib, as before libdeflate took the small ones.
+void InflateInMemory(benchmark::State& state, fs::path path, std::size_t wholeLimit) {
     Indexed indexed(path);
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    const ChunkSink discard = [](const std::uint8_t*, std::size_t) { return true; };
     for (auto _ : state) {
         std::atomic<std::size_t> next{0};
-        std::atomic<std::uint64_t> produced{0};
+        std::atomic<std::size_t> inflated{0};
         const auto work = [&] {
-            std::vector<std::uint8_t> in(64 * 1024), out(64 * 1024);
-            for (std::size_t i; (i = next.fetch_add(1)) < indexed.entries.size();) {
+            EntryInflater inflater(wholeLimit);
+            for (std::size_t i = 0; (i = next.fetch_add(1)) < indexed.entries.size();) {
                 const EntryInfo info = GetEntryInfo(indexed.table, indexed.entries[i]);
                 if (info.type != 1) continue;
-                ZlibInflater inflater;
-                std::uint64_t read = 0;
-                for (bool done = false; !done;) {
-                    const auto n = static_cast<std::size_t>(
-                        std::min<std::uint64_t>(in.size(), info.packedSize - read));
-                    indexed.archive->readAt(info.offset + read, in.data(), n);
-                    read += n;
-                    inflater.feed(in.data(), n);
-                    for (;;) {
-                        std::size_t got = 0;
-                        const auto status = inflater.inflate(out.data(), out.size(), got);
-                        produced += got;
-                        if (status == ZlibInflater::Status::OutputFull) continue;
-                        done = status != ZlibInflater::Status::NeedInput || read == info.packedSize;
-                        break;
-                    }
-                }
+                StoredBytes stored(*indexed.archive, info, nullptr);
+                if (stored.readNext() &&
+                    inflater.inflate(stored, info.realSize, discard, nullptr) == StreamResult::Ok)
+                    ++inflated;
             }
         };
         std::vector<std::thread> pool;
         for (unsigned t = 0; t < threads; ++t) pool.emplace_back(work);
         for (std::thread& t : pool) t.join();
-        benchmark::DoNotOptimize(produced.load());
+        if (g_smoke && inflated == 0) Fail("nothing inflated in memory");
     }
 }
 
@@ -482,6 +472,12 @@ public:
                 "%-56s %9.2fx %10s  %s\n", "  unpacking / (in-memory inflation + writing alone)",
                 unpack->real / (inMemory->real + alone->real), "", "(1.00x: no cost of ours)");
         }
+        const Figure* zlibOnly = Find("unpack/inflate-in-memory/zlib-only");
+        if (inMemory && zlibOnly) {
+            std::printf("%-56s %9.2fx %10s  %s\n",
+                        "  in memory: zlib only / libdeflate for small ones",
+                        zlibOnly->real / inMemory->real, "", "(what libdeflate brings)");
+        }
         const Figure* one = Find("unpack/tarvix-1-worker");
         const Figure* two = Find("unpack/tarvix-2-workers");
         if (one && two) {
@@ -598,7 +594,11 @@ int main(int argc, char** argv) {
     }
     Tune(benchmark::RegisterBenchmark("unpack/tarvix", Unpack, realistic.path, work, 0u))
         ->Iterations(1);
-    Tune(benchmark::RegisterBenchmark("unpack/inflate-in-memory", InflateInMemory, realistic.path))
+    Tune(benchmark::RegisterBenchmark("unpack/inflate-in-memory", InflateInMemory, realistic.path,
+                                      kWholeEntryBytes))
+        ->Iterations(1);
+    Tune(benchmark::RegisterBenchmark("unpack/inflate-in-memory/zlib-only", InflateInMemory,
+                                      realistic.path, std::size_t{0}))
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone, realistic.path, work))
         ->Iterations(1);

@@ -1,7 +1,9 @@
 // Runs arbitrary stored bytes through unpacking: the input is a RealSize (4 bytes, little-
 // endian, kept below 1 MiB), a Type byte and the stored bytes of one entry. The entry is put in
-// an archive and extracted with "Unpack packed files"; zlib's own one-shot uncompress is the
-// oracle for what must come out. Any broken promise aborts, so the fuzzer reports it.
+// an archive and extracted with "Unpack packed files", which inflates it whole (libdeflate);
+// a Type 1 entry is also inflated in memory through the streamed path (zlib) that larger
+// entries take. zlib's own one-shot uncompress is the oracle for what must come out of both.
+// Any broken promise aborts, so the fuzzer reports it.
 //
 // Built with -fsanitize=fuzzer this is a libFuzzer target; with replay_main.cpp, a plain
 // program that runs every file of the folders named on its command line once.
@@ -24,6 +26,7 @@
 #include "archive/folder_index.h"
 #include "dat_writer.h"
 #include "extract/entry_extractor.h"
+#include "extract/entry_inflater.h"
 
 namespace {
 
@@ -82,6 +85,22 @@ std::string ReadAll(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// The entry inflated in memory on the streamed path, whatever its size.
+StreamResult InflateStreamed(const DatArchive& archive, const EntryTable& table,
+                             std::string& content) {
+    const EntryInfo info = GetEntryInfo(table, 0);
+    StoredBytes stored(archive, info, nullptr);
+    if (!stored.readNext()) return StreamResult::ReadFailed;
+    EntryInflater streamed(0);
+    return streamed.inflate(
+        stored, info.realSize,
+        [&content](const std::uint8_t* data, std::size_t size) {
+            content.append(reinterpret_cast<const char*>(data), size);
+            return true;
+        },
+        nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -121,6 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(outcome == kOutcomeDamaged, "a damaged stream was not reported as damaged");
     }
     if (outcome != kOutcomeOk) Check(fs::is_empty(out), "a failed entry left something behind");
+    if (type == 1) {
+        std::string streamed;
+        const StreamResult result = InflateStreamed(archive, table, streamed);
+        Check((result == StreamResult::Ok) == valid, "the streamed path judged otherwise");
+        Check(!valid || streamed == content, "the streamed content differs from zlib's");
+    }
     std::error_code ec;
     fs::remove_all(out, ec);
     return 0;

@@ -1,7 +1,10 @@
 #include "extract/entry_check.h"
 
+#include <optional>
+
 #include "archive/cp1252.h"
 #include "extract/entry_extractor.h"
+#include "extract/entry_inflater.h"
 #include "extract/safe_path.h"
 #include "extract/stored_stream.h"
 
@@ -14,11 +17,12 @@ bool Discard(const std::uint8_t*, std::size_t) {
 
 // The content check: the stored bytes read through, and unpacked where they are packed.
 // Empty when they are sound; "Cancelled" when stopped part-way.
-std::string CheckContent(const DatArchive& archive, const EntryInfo& info, BatchMonitor* monitor) {
+std::string CheckContent(const DatArchive& archive, const EntryInfo& info, BatchMonitor* monitor,
+                         EntryInflater& inflater) {
     StoredBytes stored(archive, info, monitor);
     if (!stored.readNext()) return kOutcomeCannotRead;
     const StreamResult result = info.type == kTypeZlib
-                                    ? InflateStored(stored, info.realSize, Discard, monitor)
+                                    ? inflater.inflate(stored, info.realSize, Discard, monitor)
                                     : CopyStored(stored, Discard, monitor);
     return result == StreamResult::Ok ? std::string() : StreamOutcome(result);
 }
@@ -35,7 +39,7 @@ std::string CheckPlacementAndType(const DatArchive& archive, const EntryInfo& in
 }  // namespace
 
 EntryCheck CheckEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
-                      BatchMonitor* monitor) {
+                      BatchMonitor* monitor, EntryInflater* inflater) {
     EntryCheck check;
     const EntryInfo info = GetEntryInfo(table, index);
     if (std::string problem = CheckPlacementAndType(archive, info); !problem.empty()) {
@@ -44,7 +48,9 @@ EntryCheck CheckEntry(const DatArchive& archive, const EntryTable& table, EntryI
         if (info.type == kTypeStored && info.realSize != info.packedSize) {
             check.problems.push_back(StoredSizesDifferProblem(info.realSize, info.packedSize));
         }
-        std::string content = CheckContent(archive, info, monitor);
+        std::optional<EntryInflater> own;
+        std::string content =
+            CheckContent(archive, info, monitor, inflater ? *inflater : own.emplace());
         if (content == kOutcomeCancelled) {
             check.cancelled = true;
         } else if (!content.empty()) {

@@ -5,6 +5,7 @@
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
+#include "extract/entry_inflater.h"
 #include "extract/output_folders.h"
 #include "extract/safe_path.h"
 #include "extract/stored_stream.h"
@@ -124,7 +125,8 @@ EntryExtractor::EntryExtractor(const DatArchive& archive, const EntryTable& tabl
       target_(target),
       monitor_(shared ? shared->monitor : nullptr),
       worker_(worker),
-      folders_(std::make_unique<OutputFolders>(target.destination)) {}
+      folders_(std::make_unique<OutputFolders>(target.destination)),
+      inflater_(std::make_unique<EntryInflater>()) {}
 
 EntryExtractor::~EntryExtractor() = default;
 
@@ -160,7 +162,7 @@ std::string EntryExtractor::extract(EntryIndex index) {
     }
     StreamResult result =
         writing == Writing::Inflate
-            ? InflateStored(
+            ? inflater_->inflate(
                   stored, info.realSize,
                   [&out](const std::uint8_t* data, std::size_t size) {
                       return out.write(data, size);

@@ -61,12 +61,14 @@ struct ExtractShared {
     BatchMonitor* monitor = nullptr;
 };
 
+class EntryInflater;
 class MadeFolders;
 class OutputFolders;
 class TemporaryFile;
 
 // Writes entries below one target, one after the other; a batch has one for each worker. It
-// keeps the folder it last wrote in open for the next entry (see OutputFolders).
+// keeps the folder it last wrote in open for the next entry (see OutputFolders), and its
+// inflater's buffers (see EntryInflater).
 class EntryExtractor {
 public:
     // `worker` (0 for the first) keeps the workers' temporary files apart.
@@ -89,6 +91,7 @@ private:
     BatchMonitor* monitor_;
     unsigned worker_;
     std::unique_ptr<OutputFolders> folders_;
+    std::unique_ptr<EntryInflater> inflater_;
 };
 
 // Writes entry `index` below the target. Returns "ok" or what went wrong: "Cannot write

@@ -29,6 +29,7 @@ public:
     const std::uint8_t* data() const { return buffer_.get(); }
     std::size_t size() const { return size_; }
     bool atEnd() const { return done_ == info_.packedSize; }
+    std::uint32_t packedSize() const { return info_.packedSize; }
 
 private:
     const DatArchive& archive_;
