@@ -25,7 +25,8 @@ private:
 // at a time with openat(), which never follows a link and never leaves the folder it starts
 // from, making the folders that are missing. The last folder walked to stays open, so the
 // entries after it in the same folder (most of them, in directory order) need no lookup: this
-// took the realistic archive's 96,000 path lookups on one worker down to about 1,000.
+// replaced the realistic archive's 96,000 lstat calls, each resolving a whole path, by a few
+// thousand one-level opens, and unpacking it on one worker went from 3.3 to 2.8 s.
 //
 // Another worker's clean-up may remove a folder that is held open here, once it is empty;
 // files cannot be made in it then (ENOENT), and forget() starts the next walk afresh.
