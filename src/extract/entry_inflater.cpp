@@ -5,14 +5,6 @@
 #include <cstring>
 
 namespace tarvix {
-namespace {
-
-bool Cancelled(const BatchMonitor* monitor) {
-    return monitor && monitor->cancelRequested();
-}
-
-}  // namespace
-
 EntryInflater::EntryInflater(std::size_t wholeLimit) : wholeLimit_(wholeLimit) {}
 
 EntryInflater::~EntryInflater() {
@@ -33,7 +25,7 @@ StreamResult EntryInflater::inflateWhole(StoredBytes& stored, std::uint32_t real
     StreamResult result = StreamResult::Ok;
     const std::uint8_t* input = gather(stored, size, result, monitor);
     if (!input) return result;
-    if (Cancelled(monitor)) return StreamResult::Cancelled;
+    if (CancelRequested(monitor)) return StreamResult::Cancelled;
     if (!decompressor_) decompressor_ = libdeflate_alloc_decompressor();
     if (!output_) output_ = std::make_unique_for_overwrite<std::uint8_t[]>(wholeLimit_);
     if (!decompressor_) return StreamResult::NoMemory;
@@ -56,7 +48,7 @@ const std::uint8_t* EntryInflater::gather(StoredBytes& stored, std::size_t& size
     if (!input_) input_ = std::make_unique_for_overwrite<std::uint8_t[]>(wholeLimit_);
     std::memcpy(input_.get(), stored.data(), size);
     while (!stored.atEnd()) {
-        if (Cancelled(monitor)) {
+        if (CancelRequested(monitor)) {
             result = StreamResult::Cancelled;
             return nullptr;
         }

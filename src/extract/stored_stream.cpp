@@ -8,16 +8,16 @@
 namespace tarvix {
 namespace {
 
-bool Cancelled(const BatchMonitor* monitor) {
-    return monitor && monitor->cancelRequested();
-}
-
 StreamResult Verdict(ZlibInflater::Status status) {
     return status == ZlibInflater::Status::NoMemory ? StreamResult::NoMemory
                                                     : StreamResult::Damaged;
 }
 
 }  // namespace
+
+bool CancelRequested(const BatchMonitor* monitor) {
+    return monitor && monitor->cancelRequested();
+}
 
 bool StoredBytes::readNext() {
     const auto want = static_cast<std::size_t>(
@@ -32,7 +32,7 @@ StreamResult CopyStored(StoredBytes& stored, const ChunkSink& sink, const BatchM
     for (;;) {
         if (!sink(stored.data(), stored.size())) return StreamResult::OutputFailed;
         if (stored.atEnd()) return StreamResult::Ok;
-        if (Cancelled(monitor)) return StreamResult::Cancelled;
+        if (CancelRequested(monitor)) return StreamResult::Cancelled;
         if (!stored.readNext()) return StreamResult::ReadFailed;
     }
 }
@@ -44,7 +44,7 @@ StreamResult InflateStored(StoredBytes& stored, std::uint32_t realSize, const Ch
     inflater.feed(stored.data(), stored.size());
     std::uint64_t produced = 0;
     for (;;) {
-        if (Cancelled(monitor)) return StreamResult::Cancelled;
+        if (CancelRequested(monitor)) return StreamResult::Cancelled;
         const std::uint64_t allowed = realSize - produced;
         const auto space =
             static_cast<std::size_t>(std::min<std::uint64_t>(kStreamChunkBytes, allowed + 1));

@@ -42,6 +42,9 @@ private:
     std::uint64_t done_ = 0;
 };
 
+// Whether `monitor`, if any, asks to stop.
+bool CancelRequested(const BatchMonitor* monitor);
+
 // How streaming an entry's bytes somewhere ended.
 enum class StreamResult { Ok, ReadFailed, OutputFailed, Damaged, NoMemory, Cancelled };
 
