@@ -2,9 +2,12 @@
 
 #include <cstdio>
 
+#include "archive/dat_entry.h"
+
 #include "cli/display_text.h"
 #include "cli/exit_status.h"
 #include "cli/loaded_archive.h"
+#include "cli/long_name_note.h"
 #include "cli/output_buffer.h"
 #include "cli/watched_run.h"
 #include "extract/archive_check.h"
@@ -14,6 +17,20 @@ namespace {
 
 std::string Counted(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Notes do not count as problems: the archive is sound, only Linux cannot hold the name.
+std::size_t AppendLongNameNotes(const LoadedArchive& loaded, OutputBuffer& out) {
+    std::size_t notes = 0;
+    for (EntryIndex i = 0; i < loaded.archive.entryCount(); ++i) {
+        if (const auto note = LongNameNote(EntryName(loaded.table[i]))) {
+            out.text() += *note;
+            out.text() += '\n';
+            out.lineDone();
+            ++notes;
+        }
+    }
+    return notes;
 }
 
 }  // namespace
@@ -39,8 +56,11 @@ int RunCheck(const CommandLine& line) {
         out.text() += '\n';
         out.lineDone();
     }
+    const std::size_t notes = AppendLongNameNotes(*loaded, out);
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
-                  Counted(report.problems.size(), "problem", "problems") + "\n";
+                  Counted(report.problems.size(), "problem", "problems");
+    if (notes > 0) out.text() += ", " + Counted(notes, "note", "notes");
+    out.text() += '\n';
     return report.problems.empty() ? kExitDone : kExitFailures;
 }
 

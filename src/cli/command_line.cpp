@@ -82,6 +82,10 @@ private:
             if (allowed(c == Command::Extract, arg)) line.raw = true;
         } else if (arg == "--flat") {
             if (allowed(c == Command::Extract, arg)) line.flat = true;
+        } else if (arg == "--verbose") {
+            if (allowed(c == Command::Extract, arg)) line.verbose = true;
+        } else if (arg == "--directory" || arg.starts_with("--directory=")) {
+            if (allowed(c == Command::Extract, "--directory")) longDirectory(arg);
         } else {
             fail("unknown option " + QuoteArgument(arg));
         }
@@ -104,6 +108,9 @@ private:
                         line.quiet = true;
                     }
                     break;
+                case 'v':
+                    if (allowed(c == Command::Extract, option)) line.verbose = true;
+                    break;
                 case 'C':
                     if (allowed(c == Command::Extract, option)) directory(letters.substr(i + 1));
                     return;
@@ -113,14 +120,35 @@ private:
         }
     }
 
-    // -C's folder: the rest of its argument, or the next argument.
+    // -C's folder: the rest of its argument, or the next argument. "-C=out" is refused rather
+    // than read as the folder "=out", which is never what was meant.
     void directory(std::string_view joined) {
-        if (!joined.empty()) {
+        if (joined.starts_with('=')) {
+            fail("option '-C' takes no '=': write '-C DIR' or '--directory=DIR'");
+        } else if (!joined.empty()) {
             parsed_.line.directory = joined;
-        } else if (next_ < args_.size()) {
+        } else {
+            nextArgumentAsDirectory("-C");
+        }
+    }
+
+    // --directory's folder: after the '=', or the next argument.
+    void longDirectory(std::string_view arg) {
+        constexpr std::string_view kOption = "--directory";
+        if (arg.size() > kOption.size()) {
+            const std::string_view folder = arg.substr(kOption.size() + 1);
+            if (folder.empty()) return fail("option '--directory' needs a folder");
+            parsed_.line.directory = folder;
+        } else {
+            nextArgumentAsDirectory(kOption);
+        }
+    }
+
+    void nextArgumentAsDirectory(std::string_view option) {
+        if (next_ < args_.size()) {
             parsed_.line.directory = args_[next_++];
         } else {
-            fail("option '-C' needs a folder");
+            fail("option '" + std::string(option) + "' needs a folder");
         }
     }
 

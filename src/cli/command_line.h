@@ -17,6 +17,7 @@ struct CommandLine {
     bool raw = false;             // extract
     bool flat = false;            // extract
     bool quiet = false;           // extract, check
+    bool verbose = false;         // extract
     std::string directory = ".";  // extract -C
     std::string archive;
     std::vector<std::string> patterns;
@@ -33,7 +34,8 @@ struct ParsedArguments {
 };
 
 // GNU conventions: options may come before, between or after the operands, "--" ends them,
-// short options may be bundled ("-lq") and -C takes its folder joined or as the next argument.
+// short options may be bundled ("-lq"), -C takes its folder joined or as the next argument,
+// --directory after '=' or as the next argument.
 ParsedArguments ParseArguments(const std::vector<std::string_view>& args);
 
 std::string_view CommandName(Command command);

@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <system_error>
 
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
 #include "cli/exit_status.h"
 #include "cli/loaded_archive.h"
+#include "cli/output_buffer.h"
 #include "cli/watched_run.h"
+#include "cli/written_files.h"
 #include "extract/batch_extraction.h"
 
 namespace tarvix::cli {
@@ -39,6 +42,25 @@ ExtractTarget TargetFor(const CommandLine& line) {
     return target;
 }
 
+// With -v, each file written on stdout; always, on stderr, each file that a later entry of
+// the batch wrote over (with --flat, same-named entries of different folders), which would
+// otherwise be lost in silence.
+void ReportWrittenFiles(const CommandLine& line, const LoadedArchive& loaded,
+                        std::span<const EntryIndex> batch, const ExtractTarget& target,
+                        const BatchReport& report) {
+    const WrittenFiles written =
+        WrittenFilesOf(loaded.archive, loaded.table, batch, report.writtenPositions, target);
+    for (const std::string& replaced : ReplacedFileLines(loaded.table, written))
+        std::fprintf(stderr, "%s\n", PrintableLine(replaced).c_str());
+    if (!line.verbose) return;
+    OutputBuffer out;
+    for (const std::string& path : written.paths) {
+        out.text() += PrintableLine(path);
+        out.text() += '\n';
+        out.lineDone();
+    }
+}
+
 }  // namespace
 
 int RunExtract(const CommandLine& line) {
@@ -63,6 +85,7 @@ int RunExtract(const CommandLine& line) {
 
     for (const std::string& failure : report.failures)
         std::fprintf(stderr, "%s\n", PrintableLine(failure).c_str());
+    ReportWrittenFiles(line, *loaded, selection.entries, target, report);
     if (interrupted) {
         std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu file(s) written\n",
                      report.written, report.total);

@@ -49,13 +49,17 @@ constexpr std::string_view kExtractHelp =
 Write every entry that a PATTERN selects (every entry without one) below DIR, at
 its full internal path. Type 1 entries are unpacked and must give exactly their
 real size with a valid Adler-32; Type 0 entries are written as stored. Existing
-files are replaced. Each entry that fails is named on standard error.
+files are replaced. Each entry that fails is named on standard error, and so is
+each entry whose file a later entry of the same run replaced.
 
-  -C DIR       write below DIR, which must exist, instead of the current folder
+  -C DIR, --directory=DIR
+               write below DIR, which must exist, instead of the current folder
       --flat   make no folders: every file straight into DIR, a later entry
                  replacing an earlier one of the same name
       --raw    write the stored bytes without unpacking; a zlib stream that
                  begins 78 DA becomes NAME.gz (without the gzip trailer)
+  -v, --verbose
+               print the path below DIR of each file written
   -q           show no progress line
   -h, --help   display this help and exit
 )";
@@ -65,7 +69,9 @@ Check every entry: its stored bytes lie in the archive's data area (before the
 entry list), its Type is known (0 or 1), a Type 1 entry unpacks to exactly its
 real size with a valid Adler-32 and ends exactly at its packed size, a Type 0
 entry's sizes agree, and its name could be extracted safely. Prints one
-'PATH: PROBLEM' line per problem, then the number of entries and problems.
+'PATH: PROBLEM' line per problem, then a 'PATH: note: ...' line for each name
+with a component longer than the 255 bytes (UTF-8) a Linux file name may have,
+then the number of entries and problems (and of notes, if any).
 
   -q           show no progress line
   -h, --help   display this help and exit

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/dat_entry.h"
 #include "cli/exit_status.h"
 #include "cli/json_text.h"
 #include "cli/loaded_archive.h"
@@ -21,12 +22,31 @@ struct Figure {
     std::uint64_t value;
 };
 
-std::uint32_t DeepestLevel(const FolderIndex& folders) {
-    std::uint32_t deepest = 0;
-    for (NodeId n = 0; n < folders.nodeCount(); ++n) {
-        deepest = std::max(deepest, folders.node(n).depth);
+// The tree shows a file at the top of the archive as an item of its own: a node without
+// children whose entries have no backslash in their names. Any other node is a folder.
+bool IsFolder(const LoadedArchive& loaded, NodeId n) {
+    const FolderIndex& folders = *loaded.folders;
+    if (n == FolderIndex::kRoot) return false;
+    if (!folders.node(n).children.empty()) return true;
+    const auto files = folders.filesOf(n);
+    return std::any_of(files.begin(), files.end(), [&loaded](EntryIndex e) {
+        return EntryName(loaded.table[e]).find('\\') != std::string_view::npos;
+    });
+}
+
+struct FolderFigures {
+    std::uint64_t count = 0;
+    std::uint32_t deepestLevel = 0;
+};
+
+FolderFigures FolderFiguresOf(const LoadedArchive& loaded) {
+    FolderFigures figures;
+    for (NodeId n = 0; n < loaded.folders->nodeCount(); ++n) {
+        if (!IsFolder(loaded, n)) continue;
+        ++figures.count;
+        figures.deepestLevel = std::max(figures.deepestLevel, loaded.folders->node(n).depth);
     }
-    return deepest;
+    return figures;
 }
 
 std::vector<Figure> FiguresOf(const LoadedArchive& loaded) {
@@ -42,10 +62,11 @@ std::vector<Figure> FiguresOf(const LoadedArchive& loaded) {
         packed += info.type == kTypeZlib;
         stored += info.type == kTypeStored;
     }
+    const FolderFigures folders = FolderFiguresOf(loaded);
     return {
         {"entries", "entries", count},
-        {"folders", "folders", loaded.folders->nodeCount() - 1},
-        {"deepest level", "deepest_level", DeepestLevel(*loaded.folders)},
+        {"folders", "folders", folders.count},
+        {"deepest level", "deepest_level", folders.deepestLevel},
         {"stored bytes", "stored_bytes", storedBytes},
         {"real bytes", "real_bytes", realBytes},
         {"packed entries (Type 1)", "packed_entries", packed},

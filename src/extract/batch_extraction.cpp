@@ -131,6 +131,7 @@ public:
             const std::string& outcome = outcomes_[i];
             if (outcome == kOutcomeOk) {
                 ++report.written;
+                report.writtenPositions.push_back(i);
             } else if (outcome == kOutcomeCancelled || outcome.empty()) {
                 report.cancelled = true;  // stopped before or while writing this entry
             } else {

@@ -16,6 +16,8 @@ struct BatchReport {
     std::size_t written = 0;            // entries that came out "ok"
     std::vector<std::string> failures;  // one line per failed entry, in the order asked for
     bool cancelled = false;
+    // The positions in the batch of the entries that came out "ok", in the order asked for.
+    std::vector<std::size_t> writtenPositions;
 };
 
 struct BatchOptions {

@@ -102,6 +102,70 @@ INSTANTIATE_TEST_SUITE_P(
                   "BELL?: Unknown packing (Type 4)\n"}),
     NameOfCase<CheckCase>);
 
+struct NoteCase {
+    const char* what;
+    std::vector<Entry> entries;  // after one sound entry
+    int status;
+    std::string out;
+};
+
+class LongNameNoteTest : public CliTest, public ::testing::WithParamInterface<NoteCase> {};
+
+TEST_P(LongNameNoteTest, NotesNamesThatLinuxCannotHold) {
+    std::vector<Entry> entries = {Sound()};
+    entries.insert(entries.end(), GetParam().entries.begin(), GetParam().entries.end());
+    const CliRun run = Run({"check", "-q", Archive(entries)});
+    EXPECT_EQ(run.status, GetParam().status);
+    EXPECT_EQ(run.out, GetParam().out);
+}
+
+std::string Note(const std::string& path, int bytes) {
+    return path + ": note: name component of " + std::to_string(bytes) +
+           " bytes in UTF-8, longer than the 255 that Linux file systems allow\n";
+}
+
+// 0xE9 is one byte in Windows-1252 and two in UTF-8.
+const std::string kAcutes127 = std::string(127, '\xE9');
+const std::string kUtf8Acutes127 = [] {
+    std::string s;
+    for (int i = 0; i < 127; ++i) s += "\xC3\xA9";
+    return s;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LongNameNoteTest,
+    ::testing::Values(NoteCase{"a file name of 255 bytes fits",
+                               {Make("D\\" + std::string(255, 'f'))},
+                               0,
+                               "2 entries checked, 0 problems\n"},
+                      NoteCase{"a file name of 256 bytes",
+                               {Make("D\\" + std::string(256, 'f'))},
+                               0,
+                               Note("D\\" + std::string(256, 'f'), 256) +
+                                   "2 entries checked, 0 problems, 1 note\n"},
+                      NoteCase{"255 characters that are 255 bytes in UTF-8",
+                               {Make(kAcutes127 + "a")},
+                               0,
+                               "2 entries checked, 0 problems\n"},
+                      NoteCase{"128 characters that are 256 bytes in UTF-8",
+                               {Make("D\\" + kAcutes127 + "\xE9")},
+                               0,
+                               Note("D\\" + kUtf8Acutes127 + "\xC3\xA9", 256) +
+                                   "2 entries checked, 0 problems, 1 note\n"},
+                      NoteCase{"a long folder name, once per entry",
+                               {Make(std::string(300, 'd') + "\\" + std::string(300, 'e'))},
+                               0,
+                               Note(std::string(300, 'd') + "\\" + std::string(300, 'e'), 300) +
+                                   "2 entries checked, 0 problems, 1 note\n"},
+                      NoteCase{"a problem and notes",
+                               {Make("..\\" + std::string(256, 'x')), Make(std::string(257, 'y'))},
+                               1,
+                               "..\\" + std::string(256, 'x') + ": Unsafe name component \"..\"\n" +
+                                   Note("..\\" + std::string(256, 'x'), 256) +
+                                   Note(std::string(257, 'y'), 257) +
+                                   "3 entries checked, 1 problem, 2 notes\n"}),
+    NameOfCase<NoteCase>);
+
 // Many entries, so that every core takes some: the lines still come in directory order.
 TEST_F(CliTest, ProblemsComeInDirectoryOrderFromAllWorkers) {
     std::vector<Entry> entries;

@@ -38,6 +38,7 @@ struct ExtractCase {
     std::vector<std::string> options;   // before the archive
     std::vector<std::string> patterns;  // after it
     Files files;                        // below the destination afterwards
+    std::string err;                    // what is reported on stderr
 };
 
 class ExtractTest : public CliTest, public ::testing::WithParamInterface<ExtractCase> {};
@@ -52,7 +53,7 @@ TEST_P(ExtractTest, WritesTheSelectedEntries) {
     const CliRun run = Run(args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");  // nothing to report, and no progress line off a terminal
+    EXPECT_EQ(run.err, c.err);  // no progress line off a terminal
     EXPECT_EQ(Snapshot(work / "out"), c.files);
 }
 
@@ -69,28 +70,126 @@ INSTANTIATE_TEST_SUITE_P(
                      {"SOUND", "<dir>"},
                      {"SOUND/SFX", "<dir>"},
                      {"SOUND/SFX/IFACE.FRM", "other"},
-                     {"README.TXT", "readme"}}},
+                     {"README.TXT", "readme"}},
+                    ""},
         ExtractCase{"flat: no folders, the later of two names wins",
                     {"--flat"},
                     {},
-                    {{"IFACE.FRM", "other"}, {"HELP.TXT", "help"}, {"README.TXT", "readme"}}},
+                    {{"IFACE.FRM", "other"}, {"HELP.TXT", "help"}, {"README.TXT", "readme"}},
+                    "ART\\INTRFACE\\IFACE.FRM: replaced by SOUND\\SFX\\IFACE.FRM in IFACE.FRM\n"},
         ExtractCase{
             "raw: stored bytes, zlib streams wrapped as gzip",
             {"--raw", "--flat"},
             {"art/intrface"},
-            {{"IFACE.FRM.gz", GzipWrapped("IFACE.FRM", Zlib(kIface))}, {"HELP.TXT", "help"}}},
+            {{"IFACE.FRM.gz", GzipWrapped("IFACE.FRM", Zlib(kIface))}, {"HELP.TXT", "help"}},
+            ""},
         ExtractCase{"a folder pattern keeps the full path",
                     {},
                     {"sound"},
-                    {{"SOUND", "<dir>"}, {"SOUND/SFX", "<dir>"}, {"SOUND/SFX/IFACE.FRM", "other"}}},
+                    {{"SOUND", "<dir>"}, {"SOUND/SFX", "<dir>"}, {"SOUND/SFX/IFACE.FRM", "other"}},
+                    ""},
         ExtractCase{"quiet changes nothing but the progress line",
                     {"-q"},
                     {"*.TXT"},
                     {{"ART", "<dir>"},
                      {"ART/INTRFACE", "<dir>"},
                      {"ART/INTRFACE/HELP.TXT", "help"},
-                     {"README.TXT", "readme"}}}),
+                     {"README.TXT", "readme"}},
+                    ""}),
     NameOfCase<ExtractCase>);
+
+struct WrittenReportCase {
+    const char* what;
+    std::vector<std::string> options;  // before the archive
+    std::vector<datwriter::Entry> entries;
+    int status;
+    std::string out;  // the files named on stdout
+    std::string err;  // the entries named on stderr
+};
+
+class WrittenReportTest : public CliTest,
+                          public ::testing::WithParamInterface<WrittenReportCase> {};
+
+TEST_P(WrittenReportTest, NamesTheFilesWrittenAndReplaced) {
+    const WrittenReportCase& c = GetParam();
+    fs::create_directory(work / "out");
+    std::vector<std::string> args = {"extract", "--directory=out"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(Archive(c.entries));
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+}
+
+datwriter::Entry Damaged(std::string name) {
+    auto entry = Packed(std::move(name), LongText(1000));
+    entry.data[entry.data.size() / 2] ^= 0x55;
+    return entry;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, WrittenReportTest,
+    ::testing::Values(
+        WrittenReportCase{"verbose: each file below the destination, in order",
+                          {"-v"},
+                          ModEntries(),
+                          0,
+                          "ART/INTRFACE/IFACE.FRM\nART/INTRFACE/HELP.TXT\nSOUND/SFX/IFACE.FRM\n"
+                          "README.TXT\n",
+                          ""},
+        WrittenReportCase{"verbose raw flat: a wrapped file and a stored one of one name",
+                          {"--verbose", "--raw", "--flat"},
+                          ModEntries(),
+                          0,
+                          "IFACE.FRM.gz\nHELP.TXT\nIFACE.FRM\nREADME.TXT\n",
+                          ""},
+        WrittenReportCase{"verbose names no failed entry",
+                          {"-qv"},
+                          {Make("A\\GOOD.TXT", "g"), Damaged("A\\BAD.TXT")},
+                          1,
+                          "A/GOOD.TXT\n",
+                          "A\\BAD.TXT: Packed data is damaged\n"},
+        WrittenReportCase{"verbose shows control characters as '?'",
+                          {"-v"},
+                          {Make("A\\B\x01"
+                                "C.TXT",
+                                "c")},
+                          0,
+                          "A/B?C.TXT\n",
+                          ""},
+        WrittenReportCase{"flat: three of one name, each replaced by the next",
+                          {"--flat"},
+                          {Make("A\\X.TXT", "a"), Make("B\\X.TXT", "b"), Make("C\\X.TXT", "c")},
+                          0,
+                          "",
+                          "A\\X.TXT: replaced by B\\X.TXT in X.TXT\n"
+                          "B\\X.TXT: replaced by C\\X.TXT in X.TXT\n"},
+        WrittenReportCase{"flat: a later entry that fails replaces nothing",
+                          {"--flat"},
+                          {Make("A\\X.TXT", "a"), Damaged("B\\X.TXT")},
+                          1,
+                          "",
+                          "B\\X.TXT: Packed data is damaged\n"},
+        WrittenReportCase{"flat: names differing in case are two files",
+                          {"--flat"},
+                          {Make("A\\X.TXT", "a"), Make("B\\x.txt", "b")},
+                          0,
+                          "",
+                          ""},
+        WrittenReportCase{"one name twice in the directory",
+                          {"-v"},
+                          {Make("D\\X.TXT", "1"), Make("D\\X.TXT", "2")},
+                          0,
+                          "D/X.TXT\nD/X.TXT\n",
+                          "D\\X.TXT: replaced by D\\X.TXT in D/X.TXT\n"},
+        WrittenReportCase{"empty folder components write the same file",
+                          {},
+                          {Make("D\\\\X.TXT", "1"), Make("D\\X.TXT", "2")},
+                          0,
+                          "",
+                          "D\\\\X.TXT: replaced by D\\X.TXT in D/X.TXT\n"}),
+    NameOfCase<WrittenReportCase>);
 
 TEST_F(CliTest, ExtractsIntoTheCurrentFolderAndReplacesExistingFiles) {
     work.write("README.TXT", "old");
@@ -103,6 +202,19 @@ TEST_F(CliTest, JoinedFolderOptionWorksToo) {
     fs::create_directory(work / "o");
     EXPECT_EQ(Run({"extract", "-qCo", Archive(ModEntries()), "README.TXT"}).status, 0);
     EXPECT_EQ(Snapshot(work / "o"), (Files{{"README.TXT", "readme"}}));
+}
+
+TEST_F(CliTest, LongFolderOptionTakesItsFolderEitherWay) {
+    fs::create_directory(work / "o");
+    fs::create_directory(work / "p");
+    EXPECT_EQ(Run({"extract", "--directory=o", Archive(ModEntries()), "README.TXT"}).status, 0);
+    EXPECT_EQ(
+        Run({"extract", "--directory", "p", Archive(ModEntries()), "art/intrface/help.txt"}).status,
+        0);
+    EXPECT_EQ(Snapshot(work / "o"), (Files{{"README.TXT", "readme"}}));
+    EXPECT_EQ(
+        Snapshot(work / "p"),
+        (Files{{"ART", "<dir>"}, {"ART/INTRFACE", "<dir>"}, {"ART/INTRFACE/HELP.TXT", "help"}}));
 }
 
 // A damaged stream, data past the file's end, an unknown Type and an unsafe name each fail on

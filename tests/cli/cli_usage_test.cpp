@@ -67,6 +67,23 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"-C without its folder",
                   {"extract", "ARCHIVE", "-C"},
                   "tarvix-cli: option '-C' needs a folder\n" + Try(" extract")},
+        UsageCase{"-C joined by '='",
+                  {"extract", "-C=out", "ARCHIVE"},
+                  "tarvix-cli: option '-C' takes no '=': write '-C DIR' or "
+                  "'--directory=DIR'\n" +
+                      Try(" extract")},
+        UsageCase{"--directory without its folder",
+                  {"extract", "ARCHIVE", "--directory"},
+                  "tarvix-cli: option '--directory' needs a folder\n" + Try(" extract")},
+        UsageCase{"--directory with an empty folder",
+                  {"extract", "--directory=", "ARCHIVE"},
+                  "tarvix-cli: option '--directory' needs a folder\n" + Try(" extract")},
+        UsageCase{"--directory for list",
+                  {"list", "--directory=out", "ARCHIVE"},
+                  "tarvix-cli: 'list' has no option '--directory'\n" + Try(" list")},
+        UsageCase{"-v for check",
+                  {"check", "-v", "ARCHIVE"},
+                  "tarvix-cli: 'check' has no option '-v'\n" + Try(" check")},
         UsageCase{"a pattern for check",
                   {"check", "ARCHIVE", "ART"},
                   "tarvix-cli: unexpected argument 'ART'\n" + Try(" check")},
@@ -188,8 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      "File name too long"}),
     NameOfCase<UnopenableCase>);
 
-// Folders: ART, CRITTERS, INTRFACE, README.TXT (a file at the top is its own folder in the
-// tree), X, Y, Z, W.
+// Folders: ART, CRITTERS, INTRFACE, X, Y, Z, W; README.TXT, a file at the top, is an item of
+// its own in the tree but no folder.
 std::vector<datwriter::Entry> InfoEntries() {
     auto packed = Make("ART\\CRITTERS\\A.FRM", "aaaa");
     packed.type = 1;
@@ -208,7 +225,7 @@ TEST_F(CliTest, InfoSumsUpTheArchive) {
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out,
               "entries:                 4\n"
-              "folders:                 8\n"
+              "folders:                 7\n"
               "deepest level:           4\n"
               "stored bytes:            10\n"
               "real bytes:              52\n"
@@ -219,11 +236,42 @@ TEST_F(CliTest, InfoSumsUpTheArchive) {
               "DataSize:                145\n");
     const CliRun json = Run({"info", "--json", archive});
     EXPECT_EQ(json.status, 0);
-    EXPECT_EQ(json.out, R"({"entries": 4, "folders": 8, "deepest_level": 4, "stored_bytes": 10, )"
+    EXPECT_EQ(json.out, R"({"entries": 4, "folders": 7, "deepest_level": 4, "stored_bytes": 10, )"
                         R"("real_bytes": 52, "packed_entries": 1, "stored_entries": 2, )"
                         R"("other_type_entries": 1, "tree_size": 127, "data_size": 145})"
                         "\n");
 }
+
+struct FolderCountCase {
+    const char* what;
+    std::vector<std::string> names;
+    std::string folders;  // the "folders" and "deepest_level" members
+};
+
+class InfoFolderTest : public CliTest, public ::testing::WithParamInterface<FolderCountCase> {};
+
+TEST_P(InfoFolderTest, CountsFoldersOnly) {
+    std::vector<datwriter::Entry> entries;
+    for (const std::string& name : GetParam().names) entries.push_back(Make(name, "x"));
+    const std::string out = Run({"info", "--json", Archive(entries)}).out;
+    EXPECT_NE(out.find(GetParam().folders), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, InfoFolderTest,
+                         ::testing::Values(FolderCountCase{"top-level files only",
+                                                           {"README.TXT", "COLOR.PAL",
+                                                            "README.TXT"},
+                                                           R"("folders": 0, "deepest_level": 0,)"},
+                                           FolderCountCase{"a file and a folder of one name",
+                                                           {"ART", "ART\\A.FRM"},
+                                                           R"("folders": 1, "deepest_level": 1,)"},
+                                           FolderCountCase{"a folder with nothing but a subfolder",
+                                                           {"ART\\CRITTERS\\A.FRM", "B.TXT"},
+                                                           R"("folders": 2, "deepest_level": 2,)"},
+                                           FolderCountCase{"a name ending in a backslash",
+                                                           {"DATA\\", "C.TXT"},
+                                                           R"("folders": 1, "deepest_level": 1,)"}),
+                         NameOfCase<FolderCountCase>);
 
 TEST_F(CliTest, InfoOfAnEmptyArchive) {
     EXPECT_EQ(Run({"info", "--json", Archive({})}).out,
