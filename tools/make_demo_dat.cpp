@@ -1,6 +1,7 @@
 // Writes samples/demo.dat: a small archive to try the program on. Folders two and three levels
 // deep, files at the top, zlib entries (78 DA) and plain ones, and for the viewer a palette of
-// its own at the top (COLOR.PAL) and an animated FRM drawn here (ART\MISC\BEACON.FRM).
+// its own at the top (COLOR.PAL), two still FRMs (ART\INTRFACE\IFACE.FRM and BARTER.FRM) and
+// an animated one (ART\MISC\BEACON.FRM), all drawn here.
 //
 //   make_demo_dat <output.dat>
 
@@ -82,6 +83,76 @@ std::string BeaconFrm() {
     return frmwriter::BuildFrm(frm);
 }
 
+// Palette indexes of DemoPalette: shade 0-31 of one of its six hues, or grey level 0-61.
+enum Hue { kRed, kYellow, kGreen, kCyan, kBlue, kMagenta };
+int Shade(Hue hue, int shade) {
+    return 2 + 32 * hue + shade;
+}
+int Grey(int level) {
+    return 194 + level;
+}
+
+// A grey panel whose two-pixel edge is lit at the top and left and shaded at the bottom and
+// right, as the game's interface pieces are; `inside` paints over it where it returns a colour.
+template <typename Inside>
+std::string PanelFrm(std::uint16_t width, std::uint16_t height, Inside inside) {
+    frmwriter::Frm frm;
+    frm.directions.push_back({frmwriter::Draw(width, height, [&](int x, int y) {
+        if (const int colour = inside(x, y); colour != 0) return colour;
+        if (x < 2 || y < 2) return Grey(52);
+        if (x >= width - 2 || y >= height - 2) return Grey(12);
+        return Grey(30);
+    })});
+    return frmwriter::BuildFrm(frm);
+}
+
+bool Within(int v, int low, int high) {
+    return v >= low && v <= high;
+}
+
+// The interface bar: a green message screen with lines of "text", three round buttons and a
+// red hit-point counter.
+std::string IfaceFrm() {
+    return PanelFrm(200, 50, [](int x, int y) {
+        if (Within(x, 8, 67) && Within(y, 8, 41)) {
+            const bool textRow = Within(y, 11, 38) && (y - 11) % 6 < 2;
+            const bool inWord = (x * 7 + y * 3) / 9 % 5 != 0 && Within(x, 11, 64);
+            return textRow && inWord ? Shade(kGreen, 28) : Shade(kGreen, 5);
+        }
+        for (const int cx : {88, 113, 138}) {
+            const int dx = x - cx;
+            const int dy = y - 25;
+            if (dx * dx + dy * dy <= 64) return Shade(kRed, dx + dy < -4 ? 30 : 18);
+        }
+        if (Within(x, 158, 191) && Within(y, 15, 34)) {
+            const bool digit =
+                (x - 158) % 11 < 9 && Within((x - 158) % 11, 1, 7) && Within(y, 18, 31) &&
+                (y == 18 || y == 24 || y == 31 || (x - 158) % 11 == 1 || (x - 158) % 11 == 7);
+            return digit ? Shade(kRed, 31) : Shade(kRed, 2);
+        }
+        return 0;
+    });
+}
+
+// The barter screen: two tables of item slots, the player's and the trader's, and the trade
+// button between them.
+std::string BarterFrm() {
+    return PanelFrm(160, 100, [](int x, int y) {
+        for (const int left : {8, 92}) {
+            if (!Within(x, left, left + 59) || !Within(y, 8, 79)) continue;
+            const int slotX = (x - left) % 20;
+            const int slotY = (y - 8) % 24;
+            const bool edge = slotX == 2 || slotX == 17 || slotY == 2 || slotY == 21;
+            const bool inSlot = Within(slotX, 2, 17) && Within(slotY, 2, 21);
+            return inSlot && edge ? Shade(kCyan, 22) : Shade(kBlue, 6);
+        }
+        if (Within(x, 58, 101) && Within(y, 84, 94)) {
+            return y == 84 || x == 58 ? Shade(kYellow, 31) : Shade(kYellow, 20);
+        }
+        return 0;
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,8 +163,8 @@ int main(int argc, char** argv) {
     const std::vector<datwriter::Entry> entries = {
         Plain("README.TXT",
               "A demonstration archive for TARVIX.\r\nOpen a folder on the left.\r\n"),
-        Packed("ART\\INTRFACE\\IFACE.FRM", Repeat("interface frame pixel row", 200)),
-        Packed("ART\\INTRFACE\\BARTER.FRM", Repeat("barter screen pixel row", 120)),
+        Packed("ART\\INTRFACE\\IFACE.FRM", IfaceFrm()),
+        Packed("ART\\INTRFACE\\BARTER.FRM", BarterFrm()),
         Plain("ART\\INTRFACE\\ENDANIM.LST", "ENDANIM1.FRM\r\nENDANIM2.FRM\r\n"),
         Packed("ART\\CRITTERS\\HMJMPSAA.FRM", Repeat("leather jacket walking", 300)),
         Packed("ART\\CRITTERS\\HFJMPSAA.FRM", Repeat("leather jacket standing", 280)),

@@ -659,8 +659,8 @@ protected:
     QString main_;
 };
 
-// The demo archive's ART\INTRFACE holds BARTER.FRM, ENDANIM.LST and IFACE.FRM (text named
-// like a frame file), ART\MISC holds BEACON.FRM, drawn with the archive's COLOR.PAL, whose
+// The demo archive's ART\INTRFACE holds BARTER.FRM, ENDANIM.LST and IFACE.FRM (a still
+// frame), ART\MISC holds BEACON.FRM, drawn with the archive's COLOR.PAL, whose
 // index 1 is pure orange.
 TEST_F(RealViewerTest, ViewsTextAndFramesWhileTheListKeepsTheKeyboard) {
     ASSERT_NO_FATAL_FAILURE(StartOnDemo());
