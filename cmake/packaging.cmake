@@ -1,6 +1,6 @@
 # The Debian package, built by CPack (scripts/package.sh): both programs, the menu entry, icons,
-# AppStream description, manual pages, bash completion, copyright and changelog under /usr, with the Qt
-# libraries it links as dependencies.
+# AppStream description, archive MIME type, manual pages, bash completion, copyright and
+# changelog under /usr, with the Qt libraries it links as dependencies.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -35,4 +35,14 @@ if ! lintian "${lintian_args[@]}" "$deb"; then
     echo "lintian found problems in $deb" >&2
     exit 1
 fi
+# The installed archive type and desktop entry, as the desktop sees them: "Open With" offers
+# TARVIX for an archive.
+unpacked="$(mktemp -d)"
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+if ! "$root/scripts/check_mime.sh" "$unpacked/usr/share/mime/packages/org.example.tarvix.xml" \
+        "$unpacked/usr/share/applications/org.example.tarvix.desktop" "$root/samples/demo.dat"; then
+    echo "the package's MIME type does not open with TARVIX" >&2
+    exit 1
+fi
 echo "$deb"
