@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "archive/dat_entry.h"
-
 #include "cli/display_text.h"
 #include "cli/exit_status.h"
 #include "cli/loaded_archive.h"
