@@ -251,7 +251,8 @@ int ServeMount(MountedFiles& files, const MountOptions& options, MountLog& log) 
                 log.setSink(
                     [](const std::string& line) { syslog(LOG_WARNING, "%s", line.c_str()); });
             }
-            status = Loop(session) == 0 ? 0 : 1;
+            // A signal ends the loop with its number: an unmount asked for, not a failure.
+            status = Loop(session) < 0 ? 1 : 0;
             fuse_session_unmount(session);
         }
         fuse_remove_signal_handlers(session);

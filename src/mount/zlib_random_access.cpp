@@ -96,7 +96,6 @@ ZlibRandomAccess::Result ZlibRandomAccess::restartAt(const Point& point) {
 ZlibRandomAccess::Result ZlibRandomAccess::fillInput() {
     // The four bytes of the Adler-32 follow the deflate data; inflate never needs them.
     const std::uint64_t deflateEnd = storedSize_ - kTrailerBytes;
-    if (inPos_ >= deflateEnd) return Result::Damaged;
     const auto size =
         static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, deflateEnd - inPos_));
     if (read_(inPos_, input_.get(), size) != size) return Result::ReadFailed;
@@ -135,7 +134,10 @@ void ZlibRandomAccess::keepPoint() {
 ZlibRandomAccess::Result ZlibRandomAccess::inflateSome(std::uint8_t* out, std::size_t space,
                                                        std::size_t& got, bool& ended) {
     z_stream& z = stream_->z;
-    if (z.avail_in == 0) {
+    // With the input used up, inflate may still hold the last bits it needs, so it is called
+    // even then; it reports no progress when the stream is cut short.
+    const bool inputLeft = inPos_ + kTrailerBytes < storedSize_;
+    if (z.avail_in == 0 && inputLeft) {
         const Result filled = fillInput();
         if (filled != Result::Ok) return filled;
     }
@@ -150,8 +152,8 @@ ZlibRandomAccess::Result ZlibRandomAccess::inflateSome(std::uint8_t* out, std::s
         case Z_STREAM_END:
             keepPoint();
             return Result::Ok;
-        case Z_BUF_ERROR:  // no progress: only right when the input ran out
-            return z.avail_in == 0 ? Result::Ok : Result::Damaged;
+        case Z_BUF_ERROR:  // no progress: right only when more input is to come
+            return z.avail_in == 0 && inputLeft ? Result::Ok : Result::Damaged;
         case Z_MEM_ERROR:
             return Result::NoMemory;
         default:
