@@ -120,11 +120,17 @@ void Open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     std::unique_ptr<OpenFile> file = state.files.open(id);
     fi->fh = reinterpret_cast<std::uint64_t>(file.get());
     fi->keep_cache = 1;  // the content never changes: the page cache stays valid across opens
-    if (fuse_reply_open(req, fi) == 0) file.release();
+    // From here on the kernel's handle owns the file, until Release.
+    if (fuse_reply_open(req, fi) == 0) static_cast<void>(file.release());
+}
+
+// The handle FUSE keeps for an open file is an integer; it holds the OpenFile's address.
+OpenFile* FileOf(const fuse_file_info* fi) {
+    return reinterpret_cast<OpenFile*>(fi->fh);  // NOLINT(performance-no-int-to-ptr)
 }
 
 void Read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi) {
-    auto* file = reinterpret_cast<OpenFile*>(fi->fh);
+    OpenFile* file = FileOf(fi);
     std::vector<std::uint8_t> buffer(size);
     const long got = file->read(static_cast<std::uint64_t>(offset), buffer.data(), size);
     if (got < 0) return static_cast<void>(fuse_reply_err(req, static_cast<int>(-got)));
@@ -133,7 +139,7 @@ void Read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info*
 }
 
 void Release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-    delete reinterpret_cast<OpenFile*>(fi->fh);
+    delete FileOf(fi);
     fuse_reply_err(req, 0);
 }
 

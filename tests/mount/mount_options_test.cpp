@@ -101,7 +101,7 @@ TEST_P(UnpackedCacheTest, KeepsTheMostRecentlyUsedWithinItsBudget) {
 }
 
 // Two entries of 1000 bytes and what the cache counts around them, but not three.
-constexpr std::size_t kRoomForTwo = 2 * 1200;
+constexpr std::size_t kRoomForTwo = std::size_t{2} * 1200;
 
 INSTANTIATE_TEST_SUITE_P(
     Budgets, UnpackedCacheTest,

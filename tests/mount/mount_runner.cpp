@@ -43,6 +43,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& logPath) {
                                      0600);
     std::vector<std::string> text = args;
     std::vector<char*> argv;
+    argv.reserve(text.size() + 1);
     for (std::string& arg : text) argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t pid = -1;

@@ -37,7 +37,7 @@ ZlibRandomAccess Over(const std::string& stored, std::size_t realSize) {
         [&stored](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
             if (offset >= stored.size()) return std::size_t{0};
             const std::size_t n = std::min<std::size_t>(size, stored.size() - offset);
-            std::memcpy(buffer, stored.data() + offset, n);
+            std::copy_n(stored.data() + offset, n, buffer);
             return n;
         },
         static_cast<std::uint32_t>(stored.size()), static_cast<std::uint32_t>(realSize), kSpan);
