@@ -54,7 +54,7 @@ unmount() {
 trap 'mountpoint -q "$mnt" && fusermount3 -uz "$mnt"' EXIT
 
 echo "== Machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-rm -rf "$work/extracted"
+rm -rf "$work/extracted" && mkdir "$work/extracted"
 "$build/tarvix-cli" extract -q -C "$work/extracted" "$realistic"
 zip_archive="$work/realistic.zip"
 if command -v fuse-zip >/dev/null && [ ! -f "$zip_archive" ]; then
@@ -63,7 +63,7 @@ fi
 
 extract=() first=() second=() tmpfs=() anchor=() listing=()
 for ((run = 0; run < runs; run++)); do
-    rm -rf "$work/out"
+    rm -rf "$work/out" && mkdir "$work/out"
     extract+=("$(elapsed_ms "$build/tarvix-cli" extract -q -C "$work/out" "$realistic")")
     "$build/tarvix-mount" "$realistic" "$mnt"
     first+=("$(elapsed_ms read_all "$mnt")")
