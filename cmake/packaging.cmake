@@ -20,7 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 files of the selected folder and extracts the selected files into a folder of
 your choice. It never changes or writes an archive.
 The tarvix-cli command lists, extracts, checks and sums up archives from
-scripts, with the same code as the window.")
+scripts, with the same code as the window.
+The tarvix-mount command shows an archive as a read-only folder (FUSE).")
 # What Debian asks of every package in /usr/share/doc/tarvix: the licences in the
 # machine-readable copyright format and the changelog, compressed. cmake --install puts them
 # there too.
@@ -34,5 +35,9 @@ endif()
 
 # dpkg-shlibdeps names the packages of the libraries the binary links (Qt 6, libstdc++).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# tarvix-mount links libfuse 3 (found above) and needs fusermount3 to mount as a user.
+if(TARGET tarvix-mount)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "fuse3")
+endif()
 
 include(CPack)

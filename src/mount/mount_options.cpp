@@ -1,0 +1,132 @@
+#include "mount/mount_options.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+
+namespace tarvix::mount {
+namespace {
+
+constexpr std::string_view kCacheSize = "--cache-size";
+
+int ShiftOf(char suffix) {
+    switch (suffix) {
+        case 'K':
+        case 'k':
+            return 10;
+        case 'M':
+        case 'm':
+            return 20;
+        case 'G':
+        case 'g':
+            return 30;
+        default:
+            return -1;
+    }
+}
+
+// Handles one option that takes a value, given inline ("--cache-size=64M") or as the next
+// argument; false with `error` set when it is wrong.
+bool TakeCacheSize(const std::vector<std::string>& args, std::size_t& i, MountOptions& options,
+                   std::string& error) {
+    std::string value;
+    if (args[i].size() > kCacheSize.size()) {
+        value = args[i].substr(kCacheSize.size() + 1);
+    } else if (i + 1 < args.size()) {
+        value = args[++i];
+    } else {
+        error = "--cache-size needs a size";
+        return false;
+    }
+    const std::optional<std::size_t> bytes = ParseByteSize(value);
+    if (!bytes) {
+        error = "--cache-size: not a size: \"" + value + "\"";
+        return false;
+    }
+    options.settings.cacheBytes = *bytes;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::size_t> ParseByteSize(const std::string& text) {
+    std::size_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || rest == text.data()) return std::nullopt;
+    if (rest == end) return value;
+    const int shift = ShiftOf(*rest);
+    if (shift < 0 || rest + 1 != end) return std::nullopt;
+    if (value > (std::numeric_limits<std::size_t>::max() >> shift)) return std::nullopt;
+    return value << shift;
+}
+
+ParsedMountOptions ParseMountOptions(const std::vector<std::string>& args) {
+    ParsedMountOptions parsed;
+    MountOptions& options = parsed.options;
+    std::vector<std::string> operands;
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+            operands.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.help = true;
+        } else if (arg == "-V" || arg == "--version") {
+            options.version = true;
+        } else if (arg == "-f") {
+            options.foreground = true;
+        } else if (arg == "-d") {
+            options.debug = options.foreground = true;
+        } else if (arg == "--raw") {
+            options.settings.raw = true;
+        } else if (arg == "-o" || arg.starts_with("-o")) {
+            if (arg.size() > 2) {
+                options.fuseOptions.push_back(arg.substr(2));
+            } else if (i + 1 < args.size()) {
+                options.fuseOptions.push_back(args[++i]);
+            } else {
+                parsed.error = "-o needs mount options";
+                return parsed;
+            }
+        } else if (arg == kCacheSize || arg.starts_with(std::string(kCacheSize) + "=")) {
+            if (!TakeCacheSize(args, i, options, parsed.error)) return parsed;
+        } else {
+            parsed.error = "unknown option " + arg;
+            return parsed;
+        }
+    }
+    if (options.help || options.version) return parsed;
+    if (operands.size() < 2) {
+        parsed.error = "give an archive and a mount point";
+        return parsed;
+    }
+    options.mountPoint = operands.back();
+    operands.pop_back();
+    options.sources = std::move(operands);
+    if (options.sources.size() > 1) {
+        parsed.error = "one archive at a time: this version does not mount a stack of sources";
+    }
+    return parsed;
+}
+
+std::string MountUsage() {
+    return R"(Usage: tarvix-mount [OPTIONS] ARCHIVE MOUNTPOINT
+Shows a Fallout 2 DAT archive as a read-only folder. Unmount with
+fusermount3 -u MOUNTPOINT.
+
+Options:
+  -f                  stay in the foreground; Ctrl+C unmounts
+  -d                  print every request (implies -f)
+  -o OPTIONS          mount options for FUSE, e.g. -o allow_other
+  --raw               show stored bytes, named as raw extraction names them
+  --cache-size SIZE   memory for unpacked small files (default 256M;
+                      K, M and G suffixes; 0 keeps none)
+  -h, --help          show this help
+  -V, --version       show the version
+)";
+}
+
+}  // namespace tarvix::mount
