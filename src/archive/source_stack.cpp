@@ -57,10 +57,10 @@ void SourceStack::addEntriesOf(std::uint32_t place) {
         }
         folded_.resize(start);
         StackEntry& winner = entries_[found->second];
-        const bool known =
-            winner.source == place || (!winner.shadows.empty() && winner.shadows.back() == place);
+        const bool known = winner.source == place ||
+                           (!winner.shadows.empty() && winner.shadows.back().source == place);
         if (!known) {
-            winner.shadows.push_back(place);
+            winner.shadows.push_back({place, i});
             ++shadowed_;
         }
     }
@@ -101,6 +101,7 @@ void SourceStack::sortAndGroup() {
         folded = FoldGamePath(name.substr(0, FolderEnd(name)));
         const std::uint32_t id = folded.empty() ? kRootFolder : folderByPath_.at(folded);
         folders_[id].files.push_back(e);
+        entries_[e].folder = id;
     }
     // The entries have moved; find() searches the sorted list instead.
     entryByPath_.clear();

@@ -13,13 +13,20 @@
 
 namespace tarvix {
 
+// One source's entry of a path.
+struct StackCopy {
+    std::uint32_t source = 0;  // the source's place in the stack
+    std::uint32_t index = 0;   // the entry's index in that source
+};
+
 // The path the game would read: one per path, whichever spelling, from the first source that
 // has it.
 struct StackEntry {
-    std::string_view name;                 // the winner's spelling; points into its source
-    std::uint32_t source = 0;              // the winning source's place in the stack
-    std::uint32_t index = 0;               // the entry's index in that source
-    std::vector<std::uint32_t> shadows{};  // the other sources that have the path, in order
+    std::string_view name;             // the winner's spelling; points into its source
+    std::uint32_t source = 0;          // the winning source's place in the stack
+    std::uint32_t index = 0;           // the entry's index in that source
+    std::uint32_t folder = 0;          // the folder of the union that lists it
+    std::vector<StackCopy> shadows{};  // the other sources' entries of the path, in order
 };
 
 // A folder of the union of all sources' folders.

@@ -35,7 +35,7 @@ struct StackCase {
 std::string Describe(const SourceStack& stack, const StackEntry& e) {
     std::string line = std::string(e.name) + " <- " + stack.source(e.source).label();
     for (std::size_t i = 0; i < e.shadows.size(); ++i) {
-        line += (i == 0 ? " hides " : ",") + stack.source(e.shadows[i]).label();
+        line += (i == 0 ? " hides " : ",") + stack.source(e.shadows[i].source).label();
     }
     return line;
 }
