@@ -182,5 +182,29 @@ TEST_F(StackCliTest, ExtractWritesTheWinningCopies) {
     EXPECT_EQ(Snapshot(work / "out"), expected);
 }
 
+// A file in one source and a folder of that path in another are both extracted, the source
+// that comes first first: the second writer fails as any clash does.
+TEST_F(StackCliTest, FileAndFolderOfOnePathClashAsUsual) {
+    const std::string file = Archive({Make("text\\english", "file")}, {}, "file.dat");
+    const std::string folder = Archive({Make("text\\english\\game.msg", "m")}, {}, "folder.dat");
+    struct Row {
+        std::vector<std::string> layers;
+        std::string err;
+        std::string written;  // the file that came out
+    };
+    const Row rows[] = {
+        {{file, folder}, "Cannot write text\\english\\game.msg\n", "text/english"},
+        {{folder, file}, "Cannot write text\\english\n", "text/english/game.msg"},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(work / "out");
+        fs::create_directory(work / "out");
+        const CliRun run = Run({"extract", "-C", "out", "-L", row.layers[0], "-L", row.layers[1]});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, row.err);
+        EXPECT_TRUE(fs::is_regular_file(work / "out" / row.written)) << row.written;
+    }
+}
+
 }  // namespace
 }  // namespace tarvix::test
