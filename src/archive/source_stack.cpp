@@ -23,6 +23,9 @@ void SourceStack::add(std::unique_ptr<StackSource> source) {
 void SourceStack::build() {
     entries_.clear();
     folders_.assign(1, StackFolder{});
+    folderByPath_.clear();
+    lastFolder_ = {};
+    lastFolderId_ = kRootFolder;
     shadowed_ = 0;
     std::size_t bytes = 0;
     std::size_t count = 0;
@@ -34,33 +37,49 @@ void SourceStack::build() {
     }
     folded_.clear();
     folded_.reserve(bytes);
-    entryByPath_.clear();
-    entryByPath_.reserve(count);
-    folderByPath_.clear();
-    for (std::uint32_t place = 0; place < sources_.size(); ++place) addEntriesOf(place);
-    sortAndGroup();
+    std::vector<Copy> copies;
+    copies.reserve(count);
+    for (std::uint32_t place = 0; place < sources_.size(); ++place) {
+        collectCopies(place, copies);
+    }
+    pickWinners(copies);
+    groupByFolder();
 }
 
-void SourceStack::addEntriesOf(std::uint32_t place) {
+void SourceStack::collectCopies(std::uint32_t place, std::vector<Copy>& copies) {
     const StackSource& source = *sources_[place];
     for (std::uint32_t i = 0; i < source.entryCount(); ++i) {
         const std::string_view name = source.entryName(i);
         const std::size_t start = folded_.size();
         AppendFoldedGamePath(folded_, name);
         const std::string_view folded(folded_.data() + start, name.size());
-        const auto [found, added] =
-            entryByPath_.emplace(folded, static_cast<std::uint32_t>(entries_.size()));
-        if (added) {
-            folderFor(name, folded);
-            entries_.push_back({name, place, i});
+        copies.push_back({folded, place, i, folderFor(name, folded)});
+    }
+}
+
+// Sorted by folded path, then by place in the stack: each path's copies come together, the
+// winner first. Comparing the folded copies compares plain bytes (string_view compares as
+// unsigned char); a sort where a hash map stood took the union's build from 1.6x to XX of
+// loading the sources one by one.
+void SourceStack::pickWinners(std::vector<Copy>& copies) {
+    std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
+        if (a.folded != b.folded) return a.folded < b.folded;
+        return a.source != b.source ? a.source < b.source : a.index < b.index;
+    });
+    entries_.reserve(copies.size());
+    std::string_view path;
+    for (const Copy& copy : copies) {
+        if (entries_.empty() || copy.folded != path) {
+            path = copy.folded;
+            entries_.push_back({sources_[copy.source]->entryName(copy.index), copy.source,
+                                copy.index, copy.folder});
             continue;
         }
-        folded_.resize(start);
-        StackEntry& winner = entries_[found->second];
-        const bool known = winner.source == place ||
-                           (!winner.shadows.empty() && winner.shadows.back().source == place);
+        StackEntry& winner = entries_.back();
+        const bool known = winner.source == copy.source ||
+                           (!winner.shadows.empty() && winner.shadows.back().source == copy.source);
         if (!known) {
-            winner.shadows.push_back({place, i});
+            winner.shadows.push_back({copy.source, copy.index});
             ++shadowed_;
         }
     }
@@ -70,6 +89,15 @@ void SourceStack::addEntriesOf(std::uint32_t place) {
 std::uint32_t SourceStack::folderFor(std::string_view name, std::string_view folded) {
     const std::size_t end = FolderEnd(name);
     if (end == 0) return kRootFolder;
+    // Archives keep a folder's files together, so most entries are in the folder of the last.
+    if (folded.substr(0, end) == lastFolder_) return lastFolderId_;
+    lastFolder_ = folded.substr(0, end);
+    lastFolderId_ = createFolders(name, folded, end);
+    return lastFolderId_;
+}
+
+std::uint32_t SourceStack::createFolders(std::string_view name, std::string_view folded,
+                                         std::size_t end) {
     if (const auto known = folderByPath_.find(folded.substr(0, end));
         known != folderByPath_.end()) {
         return known->second;
@@ -91,20 +119,10 @@ std::uint32_t SourceStack::folderFor(std::string_view name, std::string_view fol
     return parent;
 }
 
-void SourceStack::sortAndGroup() {
-    std::sort(entries_.begin(), entries_.end(), [](const StackEntry& a, const StackEntry& b) {
-        return CompareGamePaths(a.name, b.name) < 0;
-    });
-    std::string folded;
+void SourceStack::groupByFolder() {
     for (std::uint32_t e = 0; e < entries_.size(); ++e) {
-        const std::string_view name = entries_[e].name;
-        folded = FoldGamePath(name.substr(0, FolderEnd(name)));
-        const std::uint32_t id = folded.empty() ? kRootFolder : folderByPath_.at(folded);
-        folders_[id].files.push_back(e);
-        entries_[e].folder = id;
+        folders_[entries_[e].folder].files.push_back(e);
     }
-    // The entries have moved; find() searches the sorted list instead.
-    entryByPath_.clear();
     for (StackFolder& folder : folders_) {
         std::sort(folder.folders.begin(), folder.folders.end(),
                   [this](std::uint32_t a, std::uint32_t b) {
@@ -118,6 +136,23 @@ const StackEntry* SourceStack::find(std::string_view path) const {
         entries_.begin(), entries_.end(), path,
         [](const StackEntry& e, std::string_view p) { return CompareGamePaths(e.name, p) < 0; });
     return at != entries_.end() && SameGamePath(at->name, path) ? &*at : nullptr;
+}
+
+std::optional<StackEntry> SourceStack::lookUp(std::string_view path) const {
+    std::optional<StackEntry> found;
+    for (std::uint32_t place = 0; place < sources_.size(); ++place) {
+        const StackSource& source = *sources_[place];
+        for (std::uint32_t i = 0; i < source.entryCount(); ++i) {
+            if (!SameGamePath(source.entryName(i), path)) continue;
+            if (!found) {
+                found = StackEntry{source.entryName(i), place, i};
+            } else if (found->source != place) {
+                found->shadows.push_back({place, i});
+            }
+            break;  // within one source, the first entry of the path is the one kept
+        }
+    }
+    return found;
 }
 
 std::optional<std::uint32_t> SourceStack::findFolder(std::string_view path) const {

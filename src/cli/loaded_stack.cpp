@@ -42,7 +42,7 @@ bool AddGameSources(SourceStack& stack, const std::string& dir) {
 
 }  // namespace
 
-std::unique_ptr<SourceStack> LoadStack(const CommandLine& line) {
+std::unique_ptr<SourceStack> LoadStack(const CommandLine& line, bool built) {
     auto stack = std::make_unique<SourceStack>();
     if (!line.gameDir.empty()) {
         if (!AddGameSources(*stack, line.gameDir)) return nullptr;
@@ -51,7 +51,7 @@ std::unique_ptr<SourceStack> LoadStack(const CommandLine& line) {
             if (!AddSource(*stack, fs::path(layer), layer)) return nullptr;
         }
     }
-    stack->build();
+    if (built) stack->build();
     return stack;
 }
 

@@ -12,7 +12,8 @@ namespace tarvix::cli {
 // The stack of a run: the -L sources in the order given, or the game folder's own stack.
 // Missing sources of a game folder are named in a note on stderr; a source that cannot be
 // opened is named with the reason on stderr, and then nothing is returned.
-std::unique_ptr<SourceStack> LoadStack(const CommandLine& line);
+// `built` false leaves the union unbuilt, for SourceStack::lookUp alone.
+std::unique_ptr<SourceStack> LoadStack(const CommandLine& line, bool built = true);
 
 // What --long and --json show of an entry, whichever kind of source holds it; a folder's file
 // is a stored entry at offset 0.

@@ -36,12 +36,13 @@ int RunWhich(const CommandLine& line) {
     CommandLine stackLine = line;
     std::vector<std::string> paths = line.patterns;
     if (!line.overStack()) stackLine.layers.push_back(line.archive);
-    const auto stack = LoadStack(stackLine);
+    // A few lookups read each source's names once each; building the union would cost more.
+    const auto stack = LoadStack(stackLine, /*built*/ false);
     if (!stack) return kExitUsage;
     bool missing = false;
     OutputBuffer out;
     for (const std::string& path : paths) {
-        const StackEntry* entry = stack->find(InternalPath(path));
+        const std::optional<StackEntry> entry = stack->lookUp(InternalPath(path));
         if (!entry) {
             std::fprintf(stderr, "tarvix-cli: no source has %s\n", QuoteArgument(path).c_str());
             missing = true;

@@ -91,6 +91,12 @@ TEST_P(SourceStackTest, EffectiveEntriesAndFolders) {
     for (const StackEntry& e : stack.entries()) entries.push_back(Describe(stack, e));
     EXPECT_EQ(entries, c.entries);
     EXPECT_EQ(Tree(stack), c.tree);
+    // One lookup without the union gives the same answer as the union.
+    for (const StackEntry& e : stack.entries()) {
+        const std::optional<StackEntry> alone = stack.lookUp(e.name);
+        ASSERT_TRUE(alone) << e.name;
+        EXPECT_EQ(Describe(stack, *alone), Describe(stack, e));
+    }
 }
 
 const StackCase kStackCases[] = {
