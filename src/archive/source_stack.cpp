@@ -59,8 +59,8 @@ void SourceStack::collectCopies(std::uint32_t place, std::vector<Copy>& copies) 
 
 // Sorted by folded path, then by place in the stack: each path's copies come together, the
 // winner first. Comparing the folded copies compares plain bytes (string_view compares as
-// unsigned char); a sort where a hash map stood took the union's build from 1.6x to XX of
-// loading the sources one by one.
+// unsigned char). With this sort in place of a hash map, opening a game-size stack went from
+// 1.5-1.6x to 1.2-1.3x (CPU) of opening its sources one by one (bench/stack_bench.cpp).
 void SourceStack::pickWinners(std::vector<Copy>& copies) {
     std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
         if (a.folded != b.folded) return a.folded < b.folded;
