@@ -151,6 +151,74 @@ INSTANTIATE_TEST_SUITE_P(
                      "information.\n"}),
     NameOfCase<StackRunCase>);
 
+struct OptionCase {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class StackOptionTest : public CliTest, public ::testing::WithParamInterface<OptionCase> {
+protected:
+    void SetUp() override {
+        fs::create_directories(work / "mod/Text");
+        work.write("mod/Text/Caf\xC3\xA9.msg", "cafe");
+        Archive({Make("text\\caf\xE9.MSG", "x")}, {}, "base.dat");
+    }
+};
+
+TEST_P(StackOptionTest, ReadsTheSourcesAsGiven) {
+    const OptionCase& c = GetParam();
+    const CliRun run = Run(c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+}
+
+// A folder's UTF-8 names are read as the Windows-1252 names an archive would hold, so that the
+// same file in an archive and in a folder is one path.
+INSTANTIATE_TEST_SUITE_P(
+    Options, StackOptionTest,
+    ::testing::Values(
+        OptionCase{"layer joined with an equals sign",
+                   {"which", "--layer=mod", "--layer=base.dat", "TEXT/CAF\xC3\xA9.msg"},
+                   0,
+                   "mod: Text\\Caf\xC3\xA9.msg\n  base.dat: text\\caf\xC3\xA9.MSG\n",
+                   ""},
+        OptionCase{"layer joined to -L", {"list", "-Lmod"}, 0, "Text\\Caf\xC3\xA9.msg\n", ""},
+        OptionCase{"json gives the folder's name exactly",
+                   {"list", "--json", "-L", "mod"},
+                   0,
+                   "[\n  {\"path\": \"Text\\\\Caf\xC3\xA9.msg\", \"type\": 0, \"real_size\": 4, "
+                   "\"packed_size\": 4, \"offset\": 0, \"source\": \"mod\", \"shadows\": []}\n]\n",
+                   ""},
+        OptionCase{"an empty layer",
+                   {"list", "--layer="},
+                   2,
+                   "",
+                   "tarvix-cli: option '--layer' needs a value\nTry 'tarvix-cli list --help' for "
+                   "more information.\n"},
+        OptionCase{"a game folder that is not a folder",
+                   {"info", "--game", "base.dat"},
+                   2,
+                   "",
+                   "tarvix-cli: 'base.dat': not a folder\n"},
+        OptionCase{"a layer that does not exist",
+                   {"check", "-L", "mod", "-L", "gone.dat"},
+                   2,
+                   "",
+                   "tarvix-cli: 'gone.dat': No such file or directory\n"}),
+    NameOfCase<OptionCase>);
+
+// The folder's file comes out under its own name, not the archive's spelling of it.
+TEST_F(StackOptionTest, ExtractWritesAFoldersFileUnderItsName) {
+    fs::create_directory(work / "out");
+    const CliRun run = Run({"extract", "-C", "out", "-L", "mod", "-L", "base.dat"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFile(work / "out/Text/Caf\xC3\xA9.msg"), "cafe");
+}
+
 TEST_F(StackCliTest, MissingCritterDatIsNotedAndLeftOut) {
     fs::remove(work / "game/critter.dat");
     const CliRun run = Run({"list", "--game", "game", "art/critters"});
