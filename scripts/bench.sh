@@ -26,6 +26,10 @@ echo "== Without the window (Google Benchmark, median of $runs)"
 "$build/bench/tarvix_bench_core" --work="$work" --benchmark_repetitions="$runs" \
     --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true
 echo
+echo "== A stack of sources (Google Benchmark, median of $runs)"
+"$build/bench/tarvix_bench_stack" --work="$work" --benchmark_repetitions="$runs" \
+    --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true
+echo
 echo "== With the window (whole program, offscreen, median of $runs)"
 "$build/bench/tarvix_bench_window" --work="$work" --runs="$runs"
 echo

@@ -24,6 +24,28 @@ bool ArchiveFile::open(const std::filesystem::path& path) {
     return fd_ >= 0;
 }
 
+bool ArchiveFile::openBelow(const std::filesystem::path& root,
+                            const std::filesystem::path& relative) {
+    close();
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::filesystem::path file = relative.filename();
+    for (const std::filesystem::path& component : relative.parent_path()) {
+        if (folder < 0) break;
+        if (component == "..") {
+            ::close(folder);
+            return false;
+        }
+        const int inner =
+            ::openat(folder, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(folder);
+        folder = inner;
+    }
+    if (folder < 0) return false;
+    fd_ = ::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ::close(folder);
+    return fd_ >= 0;
+}
+
 void ArchiveFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -62,6 +84,11 @@ bool ArchiveFile::open(const std::filesystem::path& path) {
     close();
     stream_.open(path, std::ios::binary);
     return stream_.is_open();
+}
+
+bool ArchiveFile::openBelow(const std::filesystem::path& root,
+                            const std::filesystem::path& relative) {
+    return open(root / relative);
 }
 
 void ArchiveFile::close() {

@@ -23,6 +23,9 @@ public:
     ~ArchiveFile() { close(); }
 
     bool open(const std::filesystem::path& path);
+    // Opens `relative` below the folder `root` without following a link in any of its
+    // components, so that a file listed in a folder is read from that folder and nowhere else.
+    bool openBelow(const std::filesystem::path& root, const std::filesystem::path& relative);
     void close();
     bool isOpen() const;
 

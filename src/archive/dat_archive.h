@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "archive/archive_file.h"
 #include "archive/user_dialogs.h"
@@ -44,6 +45,13 @@ public:
     };
     // Opens and checks `path` without asking anyone. Used by OpenArchive and by tools.
     LoadResult load(const std::filesystem::path& path);
+
+    // Opens the plain file `relative` below the folder `root` as an archive of one stored
+    // entry named `name` that holds the whole file, so that a file of a folder source is read,
+    // checked and extracted exactly as a stored entry is. Links are not followed. False when
+    // the file cannot be opened or holds 4 GiB or more (beyond what an entry can describe).
+    bool loadLooseFile(const std::filesystem::path& root, const std::filesystem::path& relative,
+                       std::string_view name);
 
     // Releases the entry list and closes the file.
     void CloseArchive();

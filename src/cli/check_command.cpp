@@ -6,10 +6,12 @@
 #include "cli/display_text.h"
 #include "cli/exit_status.h"
 #include "cli/loaded_archive.h"
+#include "cli/loaded_stack.h"
 #include "cli/long_name_note.h"
 #include "cli/output_buffer.h"
 #include "cli/watched_run.h"
 #include "extract/archive_check.h"
+#include "extract/stack_batch.h"
 
 namespace tarvix::cli {
 namespace {
@@ -35,15 +37,25 @@ std::size_t AppendLongNameNotes(const LoadedArchive& loaded, OutputBuffer& out) 
 }  // namespace
 
 int RunCheck(const CommandLine& line) {
-    const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
-    if (!loaded) return kExitUsage;
+    std::unique_ptr<LoadedArchive> loaded;
+    std::unique_ptr<SourceStack> stack;
+    if (line.overStack()) {
+        stack = LoadStack(line);
+    } else {
+        loaded = LoadArchive(line.archive, Walk::EntriesOnly);
+    }
+    if (!loaded && !stack) return kExitUsage;
     BatchMonitor monitor;
     CheckOptions options;
     options.monitor = &monitor;
     ArchiveCheckReport report;
     ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
     const bool interrupted = RunWatched(
-        [&] { report = CheckArchive(loaded->archive, loaded->table, options); }, monitor, progress);
+        [&] {
+            report = stack ? CheckStack(*stack, options)
+                           : CheckArchive(loaded->archive, loaded->table, options);
+        },
+        monitor, progress);
     if (interrupted) {
         std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu entries checked\n",
                      report.checked, report.total);

@@ -8,11 +8,12 @@
 namespace tarvix::cli {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Command>, 4> kCommands = {{
+constexpr std::array<std::pair<std::string_view, Command>, 5> kCommands = {{
     {"list", Command::List},
     {"extract", Command::Extract},
     {"check", Command::Check},
     {"info", Command::Info},
+    {"which", Command::Which},
 }};
 
 ParsedArguments UsageError(std::string error, std::optional<Command> command = std::nullopt) {
@@ -86,6 +87,10 @@ private:
             if (allowed(c == Command::Extract, arg)) line.verbose = true;
         } else if (arg == "--directory" || arg.starts_with("--directory=")) {
             if (allowed(c == Command::Extract, "--directory")) longDirectory(arg);
+        } else if (arg == "--layer" || arg.starts_with("--layer=")) {
+            if (const auto value = valueOf(arg, "--layer")) line.layers.push_back(*value);
+        } else if (arg == "--game" || arg.starts_with("--game=")) {
+            if (const auto value = valueOf(arg, "--game")) line.gameDir = *value;
         } else {
             fail("unknown option " + QuoteArgument(arg));
         }
@@ -113,6 +118,11 @@ private:
                     break;
                 case 'C':
                     if (allowed(c == Command::Extract, option)) directory(letters.substr(i + 1));
+                    return;
+                case 'L':
+                    if (const auto value = valueOf(letters.substr(i + 1), option)) {
+                        line.layers.push_back(*value);
+                    }
                     return;
                 default:
                     fail("unknown option " + QuoteArgument(option));
@@ -152,10 +162,44 @@ private:
         }
     }
 
+    // The value of an option that takes one: joined ("-Lx", "--layer=x") or the next argument.
+    // `arg` is the rest of a short option's letters, or the whole long option.
+    std::optional<std::string> valueOf(std::string_view arg, std::string_view option) {
+        std::optional<std::string> value;
+        if (option.starts_with("--")) {
+            const std::size_t equals = arg.find('=');
+            if (equals != std::string_view::npos) value = arg.substr(equals + 1);
+        } else if (!arg.empty()) {
+            value = arg;
+        }
+        if (!value && next_ < args_.size()) value = args_[next_++];
+        if (!value || value->empty()) {
+            fail("option " + QuoteArgument(option) + " needs a value");
+            return std::nullopt;
+        }
+        return value;
+    }
+
+    // With -L or --game, every operand is a pattern (a path for 'which').
+    void takeStackOperands() {
+        if (!parsed_.line.layers.empty() && !parsed_.line.gameDir.empty()) {
+            return fail("'-L' and '--game' cannot be combined");
+        }
+        const bool takesPatterns = command() != Command::Check && command() != Command::Info;
+        if (!takesPatterns && !operands_.empty()) {
+            return fail("unexpected argument " + QuoteArgument(operands_[0]));
+        }
+        if (command() == Command::Which && operands_.empty()) return fail("missing PATH");
+        parsed_.line.patterns.assign(operands_.begin(), operands_.end());
+    }
+
     void takeOperands() {
+        if (parsed_.line.overStack()) return takeStackOperands();
         if (operands_.empty()) return fail("missing ARCHIVE");
+        if (command() == Command::Which && operands_.size() < 2) return fail("missing PATH");
         parsed_.line.archive = operands_[0];
-        const bool takesPatterns = command() == Command::List || command() == Command::Extract;
+        const bool takesPatterns = command() == Command::List || command() == Command::Extract ||
+                                   command() == Command::Which;
         if (!takesPatterns && operands_.size() > 1) {
             return fail("unexpected argument " + QuoteArgument(operands_[1]));
         }

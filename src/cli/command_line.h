@@ -7,7 +7,7 @@
 
 namespace tarvix::cli {
 
-enum class Command { List, Extract, Check, Info };
+enum class Command { List, Extract, Check, Info, Which };
 
 // One run's command and its options, as typed.
 struct CommandLine {
@@ -21,6 +21,10 @@ struct CommandLine {
     std::string directory = ".";  // extract -C
     std::string archive;
     std::vector<std::string> patterns;
+    std::vector<std::string> layers;  // -L, in the order given: the first wins
+    std::string gameDir;              // --game
+    // Whether the command reads a stack of sources (-L or --game) in place of ARCHIVE.
+    bool overStack() const { return !layers.empty() || !gameDir.empty(); }
 };
 
 // What the arguments ask for: a command to run, a help text or the version, or nothing

@@ -10,10 +10,13 @@
 #include "cli/entry_selection.h"
 #include "cli/exit_status.h"
 #include "cli/loaded_archive.h"
+#include "cli/loaded_stack.h"
 #include "cli/output_buffer.h"
+#include "cli/stack_selection.h"
 #include "cli/watched_run.h"
 #include "cli/written_files.h"
 #include "extract/batch_extraction.h"
+#include "extract/stack_batch.h"
 
 namespace tarvix::cli {
 namespace {
@@ -61,10 +64,39 @@ void ReportWrittenFiles(const CommandLine& line, const LoadedArchive& loaded,
     }
 }
 
+int ReportBatch(const BatchReport& report, bool interrupted, bool unmatched) {
+    for (const std::string& failure : report.failures)
+        std::fprintf(stderr, "%s\n", PrintableLine(failure).c_str());
+    if (interrupted) {
+        std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu file(s) written\n",
+                     report.written, report.total);
+        return kExitInterrupted;
+    }
+    return unmatched || !report.failures.empty() ? kExitFailures : kExitDone;
+}
+
+int RunStackExtract(const CommandLine& line) {
+    const auto stack = LoadStack(line);
+    if (!stack) return kExitUsage;
+    const Selection selection = SelectStackEntries(*stack, line.patterns);
+    const bool unmatched = ReportUnmatched(selection);
+    const ExtractTarget target = TargetFor(line);
+    BatchMonitor monitor;
+    BatchOptions options;
+    options.monitor = &monitor;
+    BatchReport report;
+    ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
+    const bool interrupted =
+        RunWatched([&] { report = ExtractStack(*stack, selection.entries, target, options); },
+                   monitor, progress);
+    return ReportBatch(report, interrupted, unmatched);
+}
+
 }  // namespace
 
 int RunExtract(const CommandLine& line) {
     if (!IsUsableDestination(line.directory)) return kExitUsage;
+    if (line.overStack()) return RunStackExtract(line);
     const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
     const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);

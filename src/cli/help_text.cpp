@@ -13,12 +13,21 @@ Commands:
   extract   write the selected entries below a folder, unpacked and checked
   check     check every entry of the archive
   info      print what the archive holds
+  which     print which source's copy of a path the game reads
 
 Options:
   -h, --help     display this help and exit
       --version  output version information and exit
 
 'tarvix-cli COMMAND --help' describes one command and its options.
+
+In place of ARCHIVE, list, extract, check, info and which take a stack of
+sources, read as the game reads them: the first source that has a path wins,
+paths compared ignoring the case of A-Z; every other argument is a PATTERN.
+  -L, --layer SOURCE  an archive or a folder; repeat it, the first one wins
+      --game DIR      the game's own stack from fallout2.cfg (or fallout.cfg)
+                        in DIR: patch000.dat, critter patches, critter.dat,
+                        master patches, master.dat
 
 A PATTERN selects entries by their internal path, ignoring case: '*' stands for
 any run of characters, '?' for one, '/' for the '\' between folders. A PATTERN
@@ -41,7 +50,15 @@ printed as '?'; --json gives the exact names.
       --json   print one JSON array of objects with path, type, real_size,
                  packed_size and offset (and path_bytes_hex for a name with
                  bytes that mean nothing in Windows-1252)
+  -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,
+                        the first wins); see 'tarvix-cli --help'
+      --game DIR      read the game's own stack in DIR instead of ARCHIVE
   -h, --help   display this help and exit
+
+Over a stack, the effective entries are listed in the game's order (paths
+compared byte by byte after folding A-Z to a-z); --long adds the winning
+source and the sources it hides ('-' for none) before the path, --json adds
+"source" and "shadows".
 )";
 
 constexpr std::string_view kExtractHelp =
@@ -61,7 +78,12 @@ each entry whose file a later entry of the same run replaced.
   -v, --verbose
                print the path below DIR of each file written
   -q           show no progress line
+  -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,
+                        the first wins); see 'tarvix-cli --help'
+      --game DIR      read the game's own stack in DIR instead of ARCHIVE
   -h, --help   display this help and exit
+
+Over a stack, each effective entry is written from the source that wins it.
 )";
 
 constexpr std::string_view kCheckHelp = R"(Usage: tarvix-cli check [OPTION]... ARCHIVE
@@ -74,7 +96,14 @@ with a component longer than the 255 bytes (UTF-8) a Linux file name may have,
 then the number of entries and problems (and of notes, if any).
 
   -q           show no progress line
+  -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,
+                        the first wins); see 'tarvix-cli --help'
+      --game DIR      read the game's own stack in DIR instead of ARCHIVE
   -h, --help   display this help and exit
+
+Over a stack, the effective entries are checked, each in the source that wins
+it (a damaged copy that is hidden does not count), and each problem line
+begins with that source: 'SOURCE: PATH: PROBLEM'.
 )";
 
 constexpr std::string_view kInfoHelp = R"(Usage: tarvix-cli info [OPTION]... ARCHIVE
@@ -83,6 +112,25 @@ stored and real byte totals, the numbers of packed, stored and other-type
 entries, and the TreeSize and DataSize of its trailer.
 
       --json   print one JSON object instead
+  -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,
+                        the first wins); see 'tarvix-cli --help'
+      --game DIR      read the game's own stack in DIR instead of ARCHIVE
+  -h, --help   display this help and exit
+
+Over a stack: each source in order with its number of entries, then the
+number of effective entries and of shadowed ones (copies a winner hides).
+)";
+
+constexpr std::string_view kWhichHelp =
+    R"(Usage: tarvix-cli which [OPTION]... (ARCHIVE | -L SOURCE... | --game DIR) PATH...
+For each PATH ('/' or '\' between folders, any case), print the source whose
+entry the game reads and that entry's path, 'SOURCE: PATH', then, indented by
+two spaces, each source whose copy it hides, in the stack's order. A PATH that
+no source has is named on standard error, and the exit status is 1.
+
+  -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,
+                        the first wins); see 'tarvix-cli --help'
+      --game DIR      read the game's own stack in DIR instead of ARCHIVE
   -h, --help   display this help and exit
 )";
 
@@ -99,6 +147,8 @@ std::string_view HelpText(std::optional<Command> command) {
             return kCheckHelp;
         case Command::Info:
             return kInfoHelp;
+        case Command::Which:
+            return kWhichHelp;
     }
     return kProgramHelp;
 }

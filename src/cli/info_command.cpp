@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "archive/dat_entry.h"
+#include "cli/display_text.h"
 #include "cli/exit_status.h"
 #include "cli/json_text.h"
 #include "cli/loaded_archive.h"
+#include "cli/loaded_stack.h"
 #include "cli/output_buffer.h"
 #include "extract/entry_extractor.h"
 
@@ -96,9 +99,57 @@ void AppendJson(std::string& out, const std::vector<Figure>& figures) {
     out += '\n';
 }
 
+std::string Counted(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void AppendStackText(std::string& out, const SourceStack& stack) {
+    for (std::uint32_t place = 0; place < stack.sourceCount(); ++place) {
+        const StackSource& source = stack.source(place);
+        out += "source " + PrintableLine(source.label()) + ": " +
+               Counted(source.entryCount(), "entry", "entries") + "\n";
+    }
+    out += "effective entries: " + std::to_string(stack.entries().size()) + "\n";
+    out += "shadowed entries: " + std::to_string(stack.shadowedCount()) + "\n";
+}
+
+void AppendStackJson(std::string& out, const SourceStack& stack) {
+    out += "{\"sources\": [";
+    for (std::uint32_t place = 0; place < stack.sourceCount(); ++place) {
+        const StackSource& source = stack.source(place);
+        out += place == 0 ? "" : ", ";
+        JsonObject object(out);
+        object.add("source", source.label());
+        object.add("entries", source.entryCount());
+        object.close();
+    }
+    out += "], ";
+    // The two counts follow in an object of their own, whose braces are dropped.
+    std::string counts;
+    JsonObject object(counts);
+    object.add("effective_entries", stack.entries().size());
+    object.add("shadowed_entries", stack.shadowedCount());
+    object.close();
+    out += counts.substr(1);
+    out += '\n';
+}
+
+int RunStackInfo(const CommandLine& line) {
+    const auto stack = LoadStack(line);
+    if (!stack) return kExitUsage;
+    OutputBuffer out;
+    if (line.json) {
+        AppendStackJson(out.text(), *stack);
+    } else {
+        AppendStackText(out.text(), *stack);
+    }
+    return kExitDone;
+}
+
 }  // namespace
 
 int RunInfo(const CommandLine& line) {
+    if (line.overStack()) return RunStackInfo(line);
     const auto loaded = LoadArchive(line.archive, Walk::WithFolders);
     if (!loaded) return kExitUsage;
     const std::vector<Figure> figures = FiguresOf(*loaded);

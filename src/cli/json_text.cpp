@@ -49,4 +49,14 @@ void JsonObject::add(std::string_view name, std::string_view utf8) {
     AppendJsonString(out_, utf8);
 }
 
+void JsonObject::add(std::string_view name, const std::vector<std::string>& utf8) {
+    key(name);
+    out_ += '[';
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (i > 0) out_ += ", ";
+        AppendJsonString(out_, utf8[i]);
+    }
+    out_ += ']';
+}
+
 }  // namespace tarvix::cli

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvix::cli {
 
@@ -17,6 +18,7 @@ public:
     explicit JsonObject(std::string& out) : out_(out) { out_ += '{'; }
     void add(std::string_view key, std::uint64_t number);
     void add(std::string_view key, std::string_view utf8);
+    void add(std::string_view key, const std::vector<std::string>& utf8);
     void close() { out_ += '}'; }
 
 private:

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/cp1252.h"
 #include "cli/display_text.h"
@@ -10,8 +13,10 @@
 #include "cli/exit_status.h"
 #include "cli/json_text.h"
 #include "cli/loaded_archive.h"
+#include "cli/loaded_stack.h"
 #include "cli/output_buffer.h"
 #include "cli/packing_name.h"
+#include "cli/stack_selection.h"
 
 namespace tarvix::cli {
 namespace {
@@ -100,9 +105,98 @@ void ListJson(const EntryTable& table, std::span<const EntryIndex> entries, Outp
     out.text() += entries.empty() ? "]\n" : "\n]\n";
 }
 
+// --long over a stack: the columns of one archive, then the winning source and the sources
+// it hides ("-" for none), then the path.
+void ListStackLong(const SourceStack& stack, std::span<const EntryIndex> selected,
+                   OutputBuffer& out) {
+    std::vector<std::string> columns;
+    std::vector<std::string> sources;
+    std::vector<std::string> hidden;
+    std::size_t widths[3] = {0, 0, 0};
+    for (EntryIndex place : selected) {
+        const StackEntry& entry = stack.entries()[place];
+        const CopyFacts facts = FactsOf(stack, WinnerOf(entry));
+        columns.push_back(PackingName(facts.type) + "  " + std::to_string(facts.realSize) + "  " +
+                          std::to_string(facts.packedSize) + "  " + std::to_string(facts.offset));
+        sources.push_back(PrintableLine(stack.source(entry.source).label()));
+        std::string shadows;
+        for (const StackCopy& copy : entry.shadows) {
+            if (!shadows.empty()) shadows += ',';
+            shadows += PrintableLine(stack.source(copy.source).label());
+        }
+        hidden.push_back(shadows.empty() ? "-" : shadows);
+        widths[0] = std::max(widths[0], columns.back().size());
+        widths[1] = std::max(widths[1], sources.back().size());
+        widths[2] = std::max(widths[2], hidden.back().size());
+    }
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        for (const auto& [text, width] :
+             {std::pair{&columns[i], widths[0]}, std::pair{&sources[i], widths[1]},
+              std::pair{&hidden[i], widths[2]}}) {
+            out.text() += *text;
+            out.text().append(width - text->size() + 2, ' ');
+        }
+        AppendDisplayPath(out.text(), stack.entries()[selected[i]].name);
+        out.text() += '\n';
+        out.lineDone();
+    }
+}
+
+void ListStackJson(const SourceStack& stack, std::span<const EntryIndex> selected,
+                   OutputBuffer& out) {
+    out.text() += '[';
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const StackEntry& entry = stack.entries()[selected[i]];
+        const CopyFacts facts = FactsOf(stack, WinnerOf(entry));
+        out.text() += i == 0 ? "\n  " : ",\n  ";
+        JsonObject object(out.text());
+        object.add("path", Cp1252ToUtf8(entry.name));
+        if (HasUndefinedByte(entry.name)) object.add("path_bytes_hex", HexBytes(entry.name));
+        object.add("type", facts.type);
+        object.add("real_size", facts.realSize);
+        object.add("packed_size", facts.packedSize);
+        object.add("offset", facts.offset);
+        object.add("source", stack.source(entry.source).label());
+        std::vector<std::string> shadows;
+        for (const StackCopy& copy : entry.shadows) {
+            shadows.push_back(stack.source(copy.source).label());
+        }
+        object.add("shadows", shadows);
+        object.close();
+        out.lineDone();
+    }
+    out.text() += selected.empty() ? "]\n" : "\n]\n";
+}
+
+void ListStackPaths(const SourceStack& stack, std::span<const EntryIndex> selected,
+                    OutputBuffer& out) {
+    for (EntryIndex place : selected) {
+        AppendDisplayPath(out.text(), stack.entries()[place].name);
+        out.text() += '\n';
+        out.lineDone();
+    }
+}
+
+int RunStackList(const CommandLine& line) {
+    const auto stack = LoadStack(line);
+    if (!stack) return kExitUsage;
+    const Selection selection = SelectStackEntries(*stack, line.patterns);
+    const bool unmatched = ReportUnmatched(selection);
+    OutputBuffer out;
+    if (line.json) {
+        ListStackJson(*stack, selection.entries, out);
+    } else if (line.longFormat) {
+        ListStackLong(*stack, selection.entries, out);
+    } else {
+        ListStackPaths(*stack, selection.entries, out);
+    }
+    return unmatched ? kExitFailures : kExitDone;
+}
+
 }  // namespace
 
 int RunList(const CommandLine& line) {
+    if (line.overStack()) return RunStackList(line);
     const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
     const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "archive/source_stack.h"
+#include "extract/archive_check.h"
+#include "extract/batch_extraction.h"
+
+namespace tarvix {
+
+// Checks every effective entry of the stack, each in its winning source, in the stack's order:
+// a damaged copy that a winner hides is never read. A folder's file is checked as the stored
+// entry it is read as. Problem lines name the winning source first: "<source>: <path>:
+// <problem>". One entry at a time, on the calling thread.
+ArchiveCheckReport CheckStack(const SourceStack& stack, const CheckOptions& options = {});
+
+// Extracts the effective entries at `places` (into stack.entries()), each from its winning
+// source, with the rules of ExtractBatch: source after source in the stack's order, an
+// archive's entries one batch per folder, a folder's files one after the other. With their
+// own folders, entries are written below their folder as the union spells it, so that
+// ART\CRITTERS and art\critters of two sources make one folder. A later
+// source's entry that would write the same file as an earlier one replaces it, or fails where
+// a file stands in the way of a folder. `beforeEntry` is not called.
+BatchReport ExtractStack(const SourceStack& stack, std::span<const std::uint32_t> places,
+                         const ExtractTarget& target, const BatchOptions& options = {});
+
+}  // namespace tarvix

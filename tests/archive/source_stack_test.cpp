@@ -1,0 +1,183 @@
+#include "archive/source_stack.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dat_writer.h"
+#include "support/temp_dir.h"
+
+namespace tarvix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One source of a stack to build: an archive of these entries, or a folder of these files
+// ('/' between components), named by `label`.
+struct SourceSpec {
+    std::string label;
+    bool folder = false;
+    std::vector<std::pair<std::string, std::string>> files;  // name, content
+};
+
+struct StackCase {
+    const char* title;
+    std::vector<SourceSpec> sources;
+    // Each effective entry: "<name> <- <winner>[ hides <shadowed>,...]", in the stack's order.
+    std::vector<std::string> entries;
+    // The union of the folders, one per line, two spaces per level, "name/" then its files.
+    std::string tree;
+};
+
+std::string Describe(const SourceStack& stack, const StackEntry& e) {
+    std::string line = std::string(e.name) + " <- " + stack.source(e.source).label();
+    for (std::size_t i = 0; i < e.shadows.size(); ++i) {
+        line += (i == 0 ? " hides " : ",") + stack.source(e.shadows[i].source).label();
+    }
+    return line;
+}
+
+std::string Tree(const SourceStack& stack, std::uint32_t id = SourceStack::kRootFolder,
+                 int depth = 0) {
+    std::string out;
+    const std::string indent(2 * depth, ' ');
+    for (std::uint32_t file : stack.folder(id).files) {
+        const std::string_view name = stack.entries()[file].name;
+        out += indent + std::string(name.substr(name.rfind('\\') + 1)) + "\n";
+    }
+    for (std::uint32_t child : stack.folder(id).folders) {
+        out += indent + std::string(stack.folder(child).name) + "/\n";
+        out += Tree(stack, child, depth + 1);
+    }
+    return out;
+}
+
+class SourceStackTest : public ::testing::TestWithParam<StackCase> {
+protected:
+    void Build(const std::vector<SourceSpec>& specs) {
+        for (const SourceSpec& spec : specs) {
+            fs::path path = dir / spec.label;
+            if (spec.folder) {
+                for (const auto& [name, content] : spec.files) {
+                    fs::create_directories((path / name).parent_path());
+                    dir.write(spec.label + "/" + name, content);
+                }
+                fs::create_directories(path);
+            } else {
+                std::vector<datwriter::Entry> entries;
+                for (const auto& [name, content] : spec.files) {
+                    entries.push_back(datwriter::Make(name, content));
+                }
+                path = dir.write(spec.label + ".dat", datwriter::BuildDat(entries));
+            }
+            StackSource::Opened opened = StackSource::Open(path, spec.label);
+            ASSERT_TRUE(opened.source) << opened.error;
+            stack.add(std::move(opened.source));
+        }
+        stack.build();
+    }
+
+    test::TempDir dir;
+    SourceStack stack;
+};
+
+TEST_P(SourceStackTest, EffectiveEntriesAndFolders) {
+    const StackCase& c = GetParam();
+    Build(c.sources);
+    std::vector<std::string> entries;
+    for (const StackEntry& e : stack.entries()) entries.push_back(Describe(stack, e));
+    EXPECT_EQ(entries, c.entries);
+    EXPECT_EQ(Tree(stack), c.tree);
+    // One lookup without the union gives the same answer as the union.
+    for (const StackEntry& e : stack.entries()) {
+        const std::optional<StackEntry> alone = stack.lookUp(e.name);
+        ASSERT_TRUE(alone) << e.name;
+        EXPECT_EQ(Describe(stack, *alone), Describe(stack, e));
+    }
+}
+
+const StackCase kStackCases[] = {
+    {"SamePathInThreeSourcesInDifferentCases",
+     {{"A", false, {{"ART\\CRITTERS\\HMJMPS.FRM", "a"}}},
+      {"B", true, {{"art/critters/hmjmps.frm", "b"}}},
+      {"C", false, {{"Art\\Critters\\Hmjmps.frm", "c"}}}},
+     {"ART\\CRITTERS\\HMJMPS.FRM <- A hides B,C"},
+     "ART/\n  CRITTERS/\n    HMJMPS.FRM\n"},
+    {"FolderInOneSourceFileOfThatNameInAnother",
+     {{"A", false, {{"text\\english", "file"}}}, {"B", false, {{"TEXT\\ENGLISH\\game.msg", "m"}}}},
+     {"text\\english <- A", "TEXT\\ENGLISH\\game.msg <- B"},
+     "text/\n  english\n  ENGLISH/\n    game.msg\n"},
+    {"FileOnlyInAFolderOnDiskWithMixedCase",
+     {{"patches", true, {{"Maps/Arroyo.MAP", "x"}}},
+      {"master", false, {{"MAPS\\other.map", "y"}, {"maps\\ARROYO.map", "z"}}}},
+     {"Maps\\Arroyo.MAP <- patches hides master", "MAPS\\other.map <- master"},
+     "Maps/\n  Arroyo.MAP\n  other.map\n"},
+    {"GameOrderFoldsBeforeComparingBytes",
+     {{"A", false, {{"B", ""}, {"_", ""}, {"a", ""}, {"A_c", ""}, {"a\\b", ""}, {"a.b", ""}}}},
+     {"_ <- A", "a <- A", "a.b <- A", "a\\b <- A", "A_c <- A", "B <- A"},
+     "_\na\na.b\nA_c\nB\na/\n  b\n"},
+    {"TwoEntriesOfOnePathInOneSourceKeepTheFirstAndHideNothing",
+     {{"A", false, {{"x\\f", "1"}, {"X\\F", "2"}}}, {"B", false, {{"x\\F", "3"}}}},
+     {"x\\f <- A hides B"},
+     "x/\n  f\n"},
+    {"FolderSpelledAsTheFirstSourceThatHasIt",
+     {{"A", false, {{"sound\\SFX\\a.acm", ""}}},
+      {"B", false, {{"SOUND\\sfx\\b.acm", ""}, {"Sound\\Music\\c.acm", ""}}}},
+     {"Sound\\Music\\c.acm <- B", "sound\\SFX\\a.acm <- A", "SOUND\\sfx\\b.acm <- B"},
+     "sound/\n  Music/\n    c.acm\n  SFX/\n    a.acm\n    b.acm\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Stacks, SourceStackTest, ::testing::ValuesIn(kStackCases),
+                         [](const auto& info) { return std::string(info.param.title); });
+
+TEST(SourceStackLookup, FindsPathsAndFoldersInAnySpelling) {
+    test::TempDir dir;
+    SourceStack stack;
+    const auto dat = dir.write("a.dat", datwriter::BuildDat({datwriter::Make("Art\\X.frm", "1")}));
+    stack.add(StackSource::Open(dat, "a").source);
+    stack.build();
+    struct Row {
+        const char* path;
+        bool entry;
+        bool folder;
+    };
+    const Row rows[] = {
+        {"art\\x.FRM", true, false},    {"ART", false, true}, {"art\\x", false, false},
+        {"Art\\X.frm\\", false, false}, {"", false, true},    {"Art\\X.fr", false, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(stack.find(row.path) != nullptr, row.entry) << row.path;
+        EXPECT_EQ(stack.findFolder(row.path).has_value(), row.folder) << row.path;
+    }
+    EXPECT_EQ(stack.folderPath(*stack.findFolder("aRt")), "Art");
+}
+
+// Links are never followed out of a folder source, whether to a file or to a folder.
+TEST(FolderSource, ListsNoLinkAndNothingOutsideTheFolder) {
+    test::TempDir dir;
+    fs::create_directories(dir / "outside");
+    fs::create_directories(dir / "root/sub");
+    dir.write("outside/secret.txt", "s");
+    dir.write("root/inside.txt", "i");
+    fs::create_symlink(dir / "outside/secret.txt", dir / "root/file_link");
+    fs::create_directory_symlink(dir / "outside", dir / "root/sub/folder_link");
+    const StackSource::Opened opened = StackSource::Open(dir / "root", "root");
+    ASSERT_TRUE(opened.source);
+    ASSERT_EQ(opened.source->entryCount(), 1u);
+    EXPECT_EQ(opened.source->entryName(0), "inside.txt");
+
+    DatArchive loose;
+    EXPECT_FALSE(loose.loadLooseFile(dir / "root", "file_link", "file_link"));
+    EXPECT_FALSE(loose.loadLooseFile(dir / "root", "sub/folder_link/secret.txt", "s"));
+    EXPECT_FALSE(loose.loadLooseFile(dir / "root", "../outside/secret.txt", "s"));
+    ASSERT_TRUE(opened.source->openLooseFile(0, loose));
+    std::uint8_t byte = 0;
+    EXPECT_EQ(loose.readAt(0, &byte, 1), 1u);
+    EXPECT_EQ(byte, 'i');
+}
+
+}  // namespace
+}  // namespace tarvix
