@@ -8,6 +8,7 @@
 #include "cli/output_buffer.h"
 #include "cli/watched_run.h"
 #include "extract/archive_check.h"
+#include "pack/order_notes.h"
 
 namespace tarvix::cli {
 namespace {
@@ -39,8 +40,18 @@ int RunCheck(const CommandLine& line) {
         out.text() += '\n';
         out.lineDone();
     }
+    // Notes tell what keeps the game from finding entries; they are no damage, so the exit
+    // status does not count them.
+    const std::vector<std::string> notes = OrderNotes(loaded->archive, loaded->table);
+    for (const std::string& note : notes) {
+        out.text() += PrintableLine(note);
+        out.text() += '\n';
+        out.lineDone();
+    }
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
-                  Counted(report.problems.size(), "problem", "problems") + "\n";
+                  Counted(report.problems.size(), "problem", "problems");
+    if (!notes.empty()) out.text() += ", " + Counted(notes.size(), "note", "notes");
+    out.text() += "\n";
     return report.problems.empty() ? kExitDone : kExitFailures;
 }
 

@@ -8,12 +8,23 @@
 namespace tarvix::cli {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Command>, 4> kCommands = {{
+constexpr std::array<std::pair<std::string_view, Command>, 7> kCommands = {{
     {"list", Command::List},
     {"extract", Command::Extract},
     {"check", Command::Check},
     {"info", Command::Info},
+    {"create", Command::Create},
+    {"add", Command::Add},
+    {"delete", Command::Delete},
 }};
+
+bool Packs(Command command) {
+    return command == Command::Create || command == Command::Add;
+}
+
+bool Writes(Command command) {
+    return Packs(command) || command == Command::Delete;
+}
 
 ParsedArguments UsageError(std::string error, std::optional<Command> command = std::nullopt) {
     ParsedArguments parsed;
@@ -82,6 +93,8 @@ private:
             if (allowed(c == Command::Extract, arg)) line.raw = true;
         } else if (arg == "--flat") {
             if (allowed(c == Command::Extract, arg)) line.flat = true;
+        } else if (arg == "--force") {
+            if (allowed(c == Command::Create, arg)) line.force = true;
         } else {
             fail("unknown option " + QuoteArgument(arg));
         }
@@ -100,14 +113,21 @@ private:
                     if (allowed(c == Command::List, option)) line.longFormat = true;
                     break;
                 case 'q':
-                    if (allowed(c == Command::Extract || c == Command::Check, option)) {
+                    if (allowed(c == Command::Extract || c == Command::Check || Writes(c),
+                                option)) {
                         line.quiet = true;
                     }
                     break;
                 case 'C':
-                    if (allowed(c == Command::Extract, option)) directory(letters.substr(i + 1));
+                    if (allowed(c == Command::Extract || Packs(c), option)) {
+                        directory(letters.substr(i + 1));
+                    }
                     return;
                 default:
+                    if (letters[i] >= '0' && letters[i] <= '9') {
+                        if (allowed(Packs(c), option)) line.level = letters[i] - '0';
+                        break;
+                    }
                     fail("unknown option " + QuoteArgument(option));
             }
         }
@@ -127,7 +147,10 @@ private:
     void takeOperands() {
         if (operands_.empty()) return fail("missing ARCHIVE");
         parsed_.line.archive = operands_[0];
-        const bool takesPatterns = command() == Command::List || command() == Command::Extract;
+        if (Packs(command()) && operands_.size() < 2) return fail("missing PATH");
+        if (command() == Command::Delete && operands_.size() < 2) return fail("missing PATTERN");
+        const bool takesPatterns =
+            command() == Command::List || command() == Command::Extract || Writes(command());
         if (!takesPatterns && operands_.size() > 1) {
             return fail("unexpected argument " + QuoteArgument(operands_[1]));
         }

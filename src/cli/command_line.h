@@ -7,7 +7,7 @@
 
 namespace tarvix::cli {
 
-enum class Command { List, Extract, Check, Info };
+enum class Command { List, Extract, Check, Info, Create, Add, Delete };
 
 // One run's command and its options, as typed.
 struct CommandLine {
@@ -16,10 +16,12 @@ struct CommandLine {
     bool json = false;            // list, info
     bool raw = false;             // extract
     bool flat = false;            // extract
-    bool quiet = false;           // extract, check
-    std::string directory = ".";  // extract -C
+    bool quiet = false;           // extract, check, create, add, delete
+    bool force = false;           // create: replace an existing archive
+    int level = 9;                // create, add: -0 .. -9
+    std::string directory = ".";  // extract, create, add -C
     std::string archive;
-    std::vector<std::string> patterns;
+    std::vector<std::string> patterns;  // create, add: the PATHs to pack
 };
 
 // What the arguments ask for: a command to run, a help text or the version, or nothing

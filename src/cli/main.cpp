@@ -12,6 +12,7 @@
 #include "cli/help_text.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
+#include "cli/pack_command.h"
 
 namespace tarvix::cli {
 namespace {
@@ -34,6 +35,12 @@ int RunCommand(const CommandLine& line) {
             return RunCheck(line);
         case Command::Info:
             return RunInfo(line);
+        case Command::Create:
+            return RunCreate(line);
+        case Command::Add:
+            return RunAdd(line);
+        case Command::Delete:
+            return RunDelete(line);
     }
     return kExitUsage;
 }
