@@ -25,13 +25,14 @@ public:
         const fs::path full = (base_ / typed).lexically_normal();
         const fs::path relative = full.lexically_relative(base_);
         if (relative.empty() || *relative.begin() == "..") {
-            scan_.refusals.push_back(Quoted(typed) + ": outside the folder being packed");
+            scan_.refusals.push_back(Quoted(typedBase_ / typed) +
+                                     ": outside the folder being packed");
             return;
         }
         std::error_code ec;
         const fs::file_status status = fs::symlink_status(full, ec);
         if (ec || !fs::exists(status)) {
-            scan_.refusals.push_back(Quoted(typed) + ": " +
+            scan_.refusals.push_back(Quoted((typedBase_ / typed).lexically_normal()) + ": " +
                                      (ec ? ec.message() : "no such file or folder"));
             return;
         }
