@@ -11,9 +11,10 @@ namespace tarvix {
 
 // zlib streams (RFC 1950) as the game's archives hold them: level 9 begins them 78 DA.
 //
-// PackWhole packs a file held in memory; DeflateStream packs one chunk at a time, so that a
-// file of any size is packed in a fixed amount of memory. Both give the same bytes for the
-// same content and level, whatever the chunk sizes.
+// PackWhole packs a file held in memory (libdeflate); DeflateStream packs one chunk at a time
+// (zlib), so that a file of any size is packed in a fixed amount of memory. Each gives the same
+// bytes for the same content and level every time, whatever the chunk sizes; the two differ
+// from each other, so a caller picks one by something fixed, such as the file's size.
 inline constexpr int kDefaultPackLevel = 9;
 
 // Packs `content` at `level` (1..9) into `packed`. False when the stream would not be smaller
