@@ -30,7 +30,9 @@ if [[ ! -d $work/tree ]]; then
     mv "$work/tree.part" "$work/tree"
 fi
 # One megabyte of the tree's own kind of content, to add.
-find "$work/tree" -type f -print0 | sort -z | xargs -0 cat | head -c 1000000 >"$work/one-mb.bin"
+# (head ends the pipe early, on purpose.)
+{ find "$work/tree" -type f -print0 | sort -z | xargs -0 cat 2>/dev/null | head -c 1000000 \
+    >"$work/one-mb.bin"; } || true
 echo "== $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), work in $(df -T "$work" | awk 'NR == 2 { print $2 }')"
 
 elapsed_ms() {

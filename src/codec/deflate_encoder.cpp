@@ -23,7 +23,7 @@ bool PackWhole(std::span<const std::uint8_t> content, int level,
 struct DeflateStream::State {
     z_stream z{};
     bool ready = false;
-    std::vector<std::uint8_t> out = std::vector<std::uint8_t>(256 * 1024);
+    std::vector<std::uint8_t> out = std::vector<std::uint8_t>(std::size_t{256} << 10);
 };
 
 DeflateStream::DeflateStream(int level, Sink sink)

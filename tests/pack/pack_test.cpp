@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <map>
 #include <random>
@@ -323,6 +325,31 @@ TEST_P(FailedWriteTest, LeavesTheOldArchiveAndNoTemporaryFile) {
 INSTANTIATE_TEST_SUITE_P(Endings, FailedWriteTest,
                          ::testing::Values(Ending::SourceVanished, Ending::SourceGrew,
                                            Ending::Cancelled, Ending::TooLarge));
+
+// A kill at any moment: the folder holds the old archive or the new one, and nothing else.
+TEST(ArchiveOutputTest, KillLeavesNoTemporaryFile) {
+    TempDir dir;
+    Tree tree;
+    for (int i = 0; i < 40; ++i) tree["f" + std::to_string(i)] = Repetitive(256 << 10);
+    WriteTree(dir / "tree", tree);
+    fs::create_directory(dir / "out");
+    dir.write("out/x.dat", "old");
+    for (const int delayMs : {0, 30, 100}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PackOptions options;
+            options.threads = 2;
+            ::_exit(Pack(dir / "tree", dir / "out" / "x.dat", options).written ? 0 : 1);
+        }
+        ::usleep(static_cast<useconds_t>(delayMs) * 1000);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const auto files = Snapshot(dir / "out");
+        ASSERT_EQ(files.size(), 1u) << "after " << delayMs << " ms";
+        EXPECT_TRUE(files.count("x.dat"));
+    }
+}
 
 TEST(ArchiveOutputTest, ReplacesTheTargetOnlyOnCommit) {
     TempDir dir;
