@@ -10,6 +10,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,11 @@
 // tarvix-cli create, add and delete, by running the built program: what create writes,
 // extract gives back, and what a refusal or a failure leaves behind.
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -219,6 +224,35 @@ TEST_F(CliTest, LevelZeroStoresAndLevelNinePacksAsTheGame) {
     EXPECT_EQ(ReadPlainDat(nine).entries.at(0).type, 1);
     EXPECT_EQ(nine.substr(0, 2), "\x78\xDA");
     EXPECT_EQ(Run({"check", "-q", "nine.dat"}).status, 0);
+}
+
+// Ctrl+C part-way: exit 130 and the old archive as it was, or, when packing was done first,
+// exit 0 and the new one; never anything else in the folder.
+TEST_F(CliTest, InterruptLeavesTheOldArchive) {
+    Files tree;
+    for (int i = 0; i < 60; ++i) tree["f" + std::to_string(i)] = LongText(300000);
+    WriteTree(work / "tree", tree);
+    work.write("mod.dat", datwriter::BuildDat({datwriter::Make("OLD", "old")}));
+    const std::string before = ReadFile(work / "mod.dat");
+    const std::string archive = (work / "mod.dat").string();
+    const std::string folder = (work / "tree").string();
+    std::vector<const char*> argv = {TARVIX_CLI_PATH, "create",        "-q", "--force", "-C",
+                                     folder.c_str(),  archive.c_str(), ".",  nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, TARVIX_CLI_PATH, nullptr, nullptr,
+                          const_cast<char* const*>(argv.data()), environ),
+              0);
+    ::usleep(150000);
+    ::kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    EXPECT_TRUE(code == 130 || code == 0) << code;
+    if (code == 130) {
+        EXPECT_EQ(ReadFile(work / "mod.dat"), before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator()), 2);
 }
 
 struct NoteCase {
