@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "pack/pack_plan.h"
+#include "pack/archive_writer.h"
 #include "pack/source_files.h"
 
 namespace {

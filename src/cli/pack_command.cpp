@@ -16,7 +16,7 @@
 #include "extract/unique_fd.h"
 #include "pack/game_order.h"
 #include "pack/kept_entries.h"
-#include "pack/pack_plan.h"
+#include "pack/archive_writer.h"
 
 namespace tarvix::cli {
 namespace {

@@ -1,3 +1,5 @@
+#include "pack/archive_writer.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "extract/unique_fd.h"
 #include "pack/archive_output.h"
 #include "pack/game_order.h"
-#include "pack/pack_plan.h"
 #include "pack/packing_queue.h"
 
 namespace tarvix {

@@ -1,6 +1,7 @@
 // tarvix-cli create, add and delete, by running the built program: what create writes,
 // extract gives back, and what a refusal or a failure leaves behind.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -238,10 +239,14 @@ TEST_F(CliTest, InterruptLeavesTheOldArchive) {
     const std::string folder = (work / "tree").string();
     std::vector<const char*> argv = {TARVIX_CLI_PATH, "create",        "-q", "--force", "-C",
                                      folder.c_str(),  archive.c_str(), ".",  nullptr};
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
     pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, TARVIX_CLI_PATH, nullptr, nullptr,
-                          const_cast<char* const*>(argv.data()), environ),
-              0);
+    const int spawned = posix_spawn(&child, TARVIX_CLI_PATH, &quiet, nullptr,
+                                    const_cast<char* const*>(argv.data()), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    ASSERT_EQ(spawned, 0);
     ::usleep(150000);
     ::kill(child, SIGINT);
     int status = 0;

@@ -14,7 +14,7 @@
 #include "pack/archive_output.h"
 #include "pack/game_order.h"
 #include "pack/internal_path.h"
-#include "pack/pack_plan.h"
+#include "pack/archive_writer.h"
 #include "pack/source_files.h"
 #include "plain_dat.h"
 #include "support/temp_dir.h"
