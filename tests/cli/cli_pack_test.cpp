@@ -251,10 +251,12 @@ TEST_F(CliTest, InterruptLeavesTheOldArchive) {
     ::kill(child, SIGINT);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    const int code = WEXITSTATUS(status);
-    EXPECT_TRUE(code == 130 || code == 0) << code;
-    if (code == 130) {
+    // A signal that comes before the program watches for it (a slow start, under a sanitizer)
+    // ends it as the shell would; the archive must still be whole.
+    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGINT;
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    EXPECT_TRUE(killed || code == 130 || code == 0) << status;
+    if (code != 0) {
         EXPECT_EQ(ReadFile(work / "mod.dat"), before);
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(work.path()), fs::directory_iterator()), 2);
