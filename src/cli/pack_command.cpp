@@ -14,9 +14,9 @@
 #include "cli/loaded_archive.h"
 #include "cli/watched_run.h"
 #include "extract/unique_fd.h"
+#include "pack/archive_writer.h"
 #include "pack/game_order.h"
 #include "pack/kept_entries.h"
-#include "pack/archive_writer.h"
 
 namespace tarvix::cli {
 namespace {

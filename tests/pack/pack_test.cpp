@@ -12,9 +12,9 @@
 #include <random>
 
 #include "pack/archive_output.h"
+#include "pack/archive_writer.h"
 #include "pack/game_order.h"
 #include "pack/internal_path.h"
-#include "pack/archive_writer.h"
 #include "pack/source_files.h"
 #include "plain_dat.h"
 #include "support/temp_dir.h"
