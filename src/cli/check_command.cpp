@@ -12,6 +12,7 @@
 #include "cli/watched_run.h"
 #include "extract/archive_check.h"
 #include "extract/stack_batch.h"
+#include "pack/order_notes.h"
 
 namespace tarvix::cli {
 namespace {
@@ -67,7 +68,15 @@ int RunCheck(const CommandLine& line) {
         out.text() += '\n';
         out.lineDone();
     }
-    const std::size_t notes = AppendLongNameNotes(*loaded, out);
+    // Notes tell what keeps the game from finding entries, or Linux from holding a name; they
+    // are no damage, so the exit status does not count them.
+    std::size_t notes = AppendLongNameNotes(*loaded, out);
+    for (const std::string& note : OrderNotes(loaded->archive, loaded->table)) {
+        out.text() += PrintableLine(note);
+        out.text() += '\n';
+        out.lineDone();
+        ++notes;
+    }
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
                   Counted(report.problems.size(), "problem", "problems");
     if (notes > 0) out.text() += ", " + Counted(notes, "note", "notes");

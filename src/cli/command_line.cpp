@@ -8,13 +8,24 @@
 namespace tarvix::cli {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Command>, 5> kCommands = {{
+constexpr std::array<std::pair<std::string_view, Command>, 8> kCommands = {{
     {"list", Command::List},
     {"extract", Command::Extract},
     {"check", Command::Check},
     {"info", Command::Info},
     {"which", Command::Which},
+    {"create", Command::Create},
+    {"add", Command::Add},
+    {"delete", Command::Delete},
 }};
+
+bool Packs(Command command) {
+    return command == Command::Create || command == Command::Add;
+}
+
+bool Writes(Command command) {
+    return Packs(command) || command == Command::Delete;
+}
 
 ParsedArguments UsageError(std::string error, std::optional<Command> command = std::nullopt) {
     ParsedArguments parsed;
@@ -86,11 +97,13 @@ private:
         } else if (arg == "--verbose") {
             if (allowed(c == Command::Extract, arg)) line.verbose = true;
         } else if (arg == "--directory" || arg.starts_with("--directory=")) {
-            if (allowed(c == Command::Extract, "--directory")) longDirectory(arg);
+            if (allowed(c == Command::Extract || Packs(c), "--directory")) longDirectory(arg);
         } else if (arg == "--layer" || arg.starts_with("--layer=")) {
             if (const auto value = valueOf(arg, "--layer")) line.layers.push_back(*value);
         } else if (arg == "--game" || arg.starts_with("--game=")) {
             if (const auto value = valueOf(arg, "--game")) line.gameDir = *value;
+        } else if (arg == "--force") {
+            if (allowed(c == Command::Create, arg)) line.force = true;
         } else {
             fail("unknown option " + QuoteArgument(arg));
         }
@@ -109,7 +122,8 @@ private:
                     if (allowed(c == Command::List, option)) line.longFormat = true;
                     break;
                 case 'q':
-                    if (allowed(c == Command::Extract || c == Command::Check, option)) {
+                    if (allowed(c == Command::Extract || c == Command::Check || Writes(c),
+                                option)) {
                         line.quiet = true;
                     }
                     break;
@@ -117,7 +131,9 @@ private:
                     if (allowed(c == Command::Extract, option)) line.verbose = true;
                     break;
                 case 'C':
-                    if (allowed(c == Command::Extract, option)) directory(letters.substr(i + 1));
+                    if (allowed(c == Command::Extract || Packs(c), option)) {
+                        directory(letters.substr(i + 1));
+                    }
                     return;
                 case 'L':
                     if (const auto value = valueOf(letters.substr(i + 1), option)) {
@@ -125,6 +141,10 @@ private:
                     }
                     return;
                 default:
+                    if (letters[i] >= '0' && letters[i] <= '9') {
+                        if (allowed(Packs(c), option)) line.level = letters[i] - '0';
+                        break;
+                    }
                     fail("unknown option " + QuoteArgument(option));
             }
         }
@@ -198,8 +218,10 @@ private:
         if (operands_.empty()) return fail("missing ARCHIVE");
         if (command() == Command::Which && operands_.size() < 2) return fail("missing PATH");
         parsed_.line.archive = operands_[0];
+        if (Packs(command()) && operands_.size() < 2) return fail("missing PATH");
+        if (command() == Command::Delete && operands_.size() < 2) return fail("missing PATTERN");
         const bool takesPatterns = command() == Command::List || command() == Command::Extract ||
-                                   command() == Command::Which;
+                                   command() == Command::Which || Writes(command());
         if (!takesPatterns && operands_.size() > 1) {
             return fail("unexpected argument " + QuoteArgument(operands_[1]));
         }

@@ -7,7 +7,7 @@
 
 namespace tarvix::cli {
 
-enum class Command { List, Extract, Check, Info, Which };
+enum class Command { List, Extract, Check, Info, Which, Create, Add, Delete };
 
 // One run's command and its options, as typed.
 struct CommandLine {
@@ -16,13 +16,15 @@ struct CommandLine {
     bool json = false;            // list, info
     bool raw = false;             // extract
     bool flat = false;            // extract
-    bool quiet = false;           // extract, check
+    bool quiet = false;           // extract, check, create, add, delete
     bool verbose = false;         // extract
-    std::string directory = ".";  // extract -C
+    bool force = false;           // create: replace an existing archive
+    int level = 9;                // create, add: -0 .. -9
+    std::string directory = ".";  // extract, create, add -C
     std::string archive;
-    std::vector<std::string> patterns;
-    std::vector<std::string> layers;  // -L, in the order given: the first wins
-    std::string gameDir;              // --game
+    std::vector<std::string> patterns;  // create, add: the PATHs to pack
+    std::vector<std::string> layers;    // -L, in the order given: the first wins
+    std::string gameDir;                // --game
     // Whether the command reads a stack of sources (-L or --game) in place of ARCHIVE.
     bool overStack() const { return !layers.empty() || !gameDir.empty(); }
 };

@@ -5,8 +5,9 @@ namespace {
 
 constexpr std::string_view kProgramHelp =
     R"(Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...
+  or:  tarvix-cli create|add [OPTION]... ARCHIVE PATH...
   or:  tarvix-cli --help | --version
-List, extract and check the files of a Fallout 2 DAT archive.
+List, extract and check the files of a Fallout 2 DAT archive, and write one.
 
 Commands:
   list      print the paths of the entries that the PATTERNs select
@@ -14,6 +15,9 @@ Commands:
   check     check every entry of the archive
   info      print what the archive holds
   which     print which source's copy of a path the game reads
+  create    write a new archive of files and folders
+  add       add files to an archive, replacing entries of the same path
+  delete    remove the entries that the PATTERNs select
 
 Options:
   -h, --help     display this help and exit
@@ -38,6 +42,50 @@ an error.
 Exit status: 0 when everything asked for was done, 1 when some entries failed
 or 'check' found problems, 2 for a wrong command line or a refused archive,
 130 after Ctrl+C.
+)";
+
+constexpr std::string_view kCreateHelp =
+    R"(Usage: tarvix-cli create [OPTION]... ARCHIVE PATH...
+Write a new archive of the files at the PATHs (a folder stands for every file
+below it), each under its path relative to DIR, with '\' between folders and
+the letters' case kept. The entries are sorted as the game looks them up
+(ignoring the case of A-Z); two paths that differ only in that case, or a
+path with an empty, '.' or '..' component, a control character, a backslash
+or a character Windows-1252 cannot hold, are refused and nothing is written.
+Symbolic links are never followed: each is named and skipped (exit status 1).
+The archive is written beside ARCHIVE and renamed over it when complete.
+
+  -0 .. -9     zlib level (default 9, as the game's archives: header 78 DA);
+                 -0 stores every file; a file that packing does not make
+                 smaller is stored
+  -C DIR       take the PATHs in DIR and name entries relative to it
+      --force  replace ARCHIVE when it exists (otherwise: exit 2)
+  -q           show no progress line
+  -h, --help   display this help and exit
+)";
+
+constexpr std::string_view kAddHelp = R"(Usage: tarvix-cli add [OPTION]... ARCHIVE PATH...
+Add the files at the PATHs to ARCHIVE as 'create' names them, replacing every
+entry the game would take for the same path (ignoring the case of A-Z);
+create ARCHIVE when it does not exist. The entries kept are copied as stored,
+never unpacked. The new archive is written beside ARCHIVE and renamed over it
+when complete, so ARCHIVE is never half-changed.
+
+  -0 .. -9     zlib level (default 9); -0 stores every file
+  -C DIR       take the PATHs in DIR and name entries relative to it
+  -q           show no progress line
+  -h, --help   display this help and exit
+)";
+
+constexpr std::string_view kDeleteHelp =
+    R"(Usage: tarvix-cli delete [OPTION]... ARCHIVE PATTERN...
+Remove every entry that a PATTERN selects (as for 'list'). When a PATTERN
+selects nothing, ARCHIVE is left as it was and the exit status is 1. The
+entries kept are copied as stored; the new archive is written beside ARCHIVE
+and renamed over it when complete.
+
+  -q           show no progress line
+  -h, --help   display this help and exit
 )";
 
 constexpr std::string_view kListHelp = R"(Usage: tarvix-cli list [OPTION]... ARCHIVE [PATTERN]...
@@ -91,9 +139,11 @@ Check every entry: its stored bytes lie in the archive's data area (before the
 entry list), its Type is known (0 or 1), a Type 1 entry unpacks to exactly its
 real size with a valid Adler-32 and ends exactly at its packed size, a Type 0
 entry's sizes agree, and its name could be extracted safely. Prints one
-'PATH: PROBLEM' line per problem, then a 'PATH: note: ...' line for each name
-with a component longer than the 255 bytes (UTF-8) a Linux file name may have,
-then the number of entries and problems (and of notes, if any).
+'PATH: PROBLEM' line per problem, then 'PATH: note: ...' lines, which are not
+problems: names with a component longer than the 255 bytes (UTF-8) a Linux file
+name may have, entries out of the order the game looks them up in, and paths
+the game cannot tell apart (equal but for the case of A-Z); then the number of
+entries and problems (and of notes, if any).
 
   -q           show no progress line
   -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,
@@ -149,6 +199,12 @@ std::string_view HelpText(std::optional<Command> command) {
             return kInfoHelp;
         case Command::Which:
             return kWhichHelp;
+        case Command::Create:
+            return kCreateHelp;
+        case Command::Add:
+            return kAddHelp;
+        case Command::Delete:
+            return kDeleteHelp;
     }
     return kProgramHelp;
 }

@@ -12,6 +12,7 @@
 #include "cli/help_text.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
+#include "cli/pack_command.h"
 #include "cli/which_command.h"
 
 namespace tarvix::cli {
@@ -37,6 +38,12 @@ int RunCommand(const CommandLine& line) {
             return RunInfo(line);
         case Command::Which:
             return RunWhich(line);
+        case Command::Create:
+            return RunCreate(line);
+        case Command::Add:
+            return RunAdd(line);
+        case Command::Delete:
+            return RunDelete(line);
     }
     return kExitUsage;
 }

@@ -11,7 +11,7 @@ using datwriter::Make;
 const std::string kText = LongText(5000);
 
 Entry Sound() {
-    return Packed("OK\\FINE.TXT", kText);
+    return Packed("Z\\FINE.TXT", kText);
 }
 
 // A packed entry changed by `change`.
@@ -38,8 +38,9 @@ class CheckTest : public CliTest, public ::testing::WithParamInterface<CheckCase
 
 TEST_P(CheckTest, ReportsEachProblemOnItsOwnLine) {
     const CheckCase& c = GetParam();
-    std::vector<Entry> entries = {Sound()};
-    entries.insert(entries.end(), c.entries.begin(), c.entries.end());
+    // In the game's order, so that check has no notes to add.
+    std::vector<Entry> entries = c.entries;
+    entries.push_back(Sound());
     const std::size_t problems = std::count(c.out.begin(), c.out.end(), '\n');
     const CliRun run = Run({"check", "-q", Archive(entries)});
     EXPECT_EQ(run.status, problems == 0 ? 0 : 1);
@@ -54,7 +55,7 @@ const std::string kDamaged = "D\\BAD.TXT: Packed data is damaged\n";
 INSTANTIATE_TEST_SUITE_P(
     Problems, CheckTest,
     ::testing::Values(
-        CheckCase{"sound entries", {Make("OK\\PLAIN.TXT", "plain"), Make("EMPTY")}, ""},
+        CheckCase{"sound entries", {Make("EMPTY"), Make("OK\\PLAIN.TXT", "plain")}, ""},
         CheckCase{"a byte changed in the deflate data",
                   {Broken([](Entry& e) { e.data[e.data.size() / 2] ^= 0x55; })},
                   kDamaged},
@@ -88,11 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                   })},
                   "D\\BAD.TXT: Stored entry's real size 5 differs from its packed size 3\n"},
         CheckCase{"unsafe names; empty folder components are harmless",
-                  {Make("..\\EVIL"), Make("C:\\WIN.INI"), Make("A\\.\\B"), Make("DIR\\"),
-                   Make("A\\\\B"), Make("\\TOP")},
+                  {Make("..\\EVIL"), Make("\\TOP"), Make("A\\.\\B"), Make("A\\\\B"),
+                   Make("C:\\WIN.INI"), Make("DIR\\")},
                   "..\\EVIL: Unsafe name component \"..\"\n"
-                  "C:\\WIN.INI: Unsafe name component \"C:\"\n"
                   "A\\.\\B: Unsafe name component \".\"\n"
+                  "C:\\WIN.INI: Unsafe name component \"C:\"\n"
                   "DIR\\: Empty file name\n"},
         CheckCase{"two problems of one entry, in a fixed order",
                   {Typed("..\\X", 9)},
@@ -171,7 +172,9 @@ TEST_F(CliTest, ProblemsComeInDirectoryOrderFromAllWorkers) {
     std::vector<Entry> entries;
     std::string expected;
     for (int i = 0; i < 400; ++i) {
-        const std::string name = "E" + std::to_string(i);
+        // Zero-padded, so that directory order is the game's order too.
+        const std::string number = std::to_string(i);
+        const std::string name = "E" + std::string(3 - number.size(), '0') + number;
         if (i % 37 == 0) {
             entries.push_back(Typed(name, 5));
             expected += name + ": Unknown packing (Type 5)\n";

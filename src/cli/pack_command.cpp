@@ -1,0 +1,167 @@
+#include "cli/pack_command.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/display_text.h"
+#include "cli/entry_selection.h"
+#include "cli/exit_status.h"
+#include "cli/loaded_archive.h"
+#include "cli/watched_run.h"
+#include "extract/unique_fd.h"
+#include "pack/archive_writer.h"
+#include "pack/game_order.h"
+#include "pack/kept_entries.h"
+
+namespace tarvix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Say(const std::string& text) {
+    std::fprintf(stderr, "tarvix-cli: %s\n", PrintableLine(text).c_str());
+}
+
+int NothingWritten(const CommandLine& line) {
+    Say(QuoteArgument(line.archive) + ": nothing written");
+    return kExitUsage;
+}
+
+int Refuse(const std::string& why, const CommandLine& line) {
+    Say(why);
+    return NothingWritten(line);
+}
+
+std::string_view NameOf(const SourceFile& file) {
+    return file.name;
+}
+std::string_view NameOf(std::string_view name) {
+    return name;
+}
+
+// The files to pack, with what was skipped reported; nothing when something is refused.
+struct Sources {
+    SourceScan scan;
+    bool usable = false;
+};
+
+Sources ScanAndReport(const CommandLine& line) {
+    Sources sources{ScanSources(fs::path(line.directory), line.patterns), false};
+    SourceScan& scan = sources.scan;
+    // The archive being replaced is never packed into itself.
+    std::error_code ec;
+    std::erase_if(scan.files, [&](const SourceFile& file) {
+        const bool self = fs::equivalent(file.path, fs::path(line.archive), ec);
+        if (self) Say("'" + file.path.string() + "': the archive itself is not packed");
+        return self;
+    });
+    for (const std::string& skipped : scan.skipped) Say(skipped);
+    for (const std::string& refusal : scan.refusals) Say(refusal);
+    sources.usable = scan.refusals.empty();
+    return sources;
+}
+
+int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
+    BatchMonitor monitor;
+    PackOptions options;
+    options.level = line.level;
+    options.monitor = &monitor;
+    PackReport report;
+    ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
+    const bool interrupted =
+        RunWatched([&] { report = WriteArchive(plan, options); }, monitor, progress);
+    if (report.written) return skipped ? kExitFailures : kExitDone;
+    if (interrupted || report.cancelled) {
+        Say("interrupted: " + QuoteArgument(line.archive) + " left as it was");
+        return kExitInterrupted;
+    }
+    Say(report.error);
+    Say(QuoteArgument(line.archive) + " left as it was");
+    return kExitFailures;
+}
+
+// The old archive, open for copying its entries' stored bytes, and its permissions.
+bool OpenForCopy(const CommandLine& line, PackPlan& plan, UniqueFd& fd) {
+    fd.reset(::open(line.archive.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (!fd.valid() || ::fstat(fd.get(), &status) != 0) {
+        Say(QuoteArgument(line.archive) + ": cannot be read");
+        return false;
+    }
+    plan.keptFrom = fd.get();
+    plan.mode = status.st_mode & 07777;
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(fs::path(path), ec));
+}
+
+}  // namespace
+
+int RunCreate(const CommandLine& line) {
+    if (!line.force && Exists(line.archive)) {
+        return Refuse(QuoteArgument(line.archive) + ": exists (--force replaces it)", line);
+    }
+    Sources sources = ScanAndReport(line);
+    if (!sources.usable) return NothingWritten(line);
+    PackPlan plan;
+    plan.target = fs::path(line.archive);
+    plan.added = std::move(sources.scan.files);
+    return Write(plan, line, !sources.scan.skipped.empty());
+}
+
+int RunAdd(const CommandLine& line) {
+    if (!Exists(line.archive)) return RunCreate(line);
+    const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
+    if (!loaded) return kExitUsage;
+    Sources sources = ScanAndReport(line);
+    if (!sources.usable) return NothingWritten(line);
+
+    PackPlan plan;
+    plan.target = fs::path(line.archive);
+    plan.added = std::move(sources.scan.files);
+    // An added file replaces every entry the game would take for it.
+    const auto replaced = [&](std::string_view name) {
+        return std::binary_search(
+            plan.added.begin(), plan.added.end(), name,
+            [](const auto& a, const auto& b) { return GameLess(NameOf(a), NameOf(b)); });
+    };
+    KeptEntries kept =
+        KeepEntries(loaded->archive, loaded->table,
+                    [&](EntryIndex, std::string_view name) { return !replaced(name); });
+    if (!kept.problem.empty()) return Refuse(kept.problem, line);
+    plan.kept = std::move(kept.entries);
+    UniqueFd old;
+    if (!OpenForCopy(line, plan, old)) return kExitUsage;
+    return Write(plan, line, !sources.scan.skipped.empty());
+}
+
+int RunDelete(const CommandLine& line) {
+    const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
+    if (!loaded) return kExitUsage;
+    const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
+    if (ReportUnmatched(selection)) {
+        Say(QuoteArgument(line.archive) + " left as it was");
+        return kExitFailures;
+    }
+    std::vector<bool> deleted(loaded->archive.entryCount(), false);
+    for (const EntryIndex index : selection.entries) deleted[index] = true;
+    KeptEntries kept = KeepEntries(loaded->archive, loaded->table,
+                                   [&](EntryIndex i, std::string_view) { return !deleted[i]; });
+    if (!kept.problem.empty()) return Refuse(kept.problem, line);
+    PackPlan plan;
+    plan.target = fs::path(line.archive);
+    plan.kept = std::move(kept.entries);
+    UniqueFd old;
+    if (!OpenForCopy(line, plan, old)) return kExitUsage;
+    return Write(plan, line, false);
+}
+
+}  // namespace tarvix::cli

@@ -1,0 +1,251 @@
+#include "pack/archive_writer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <thread>
+
+#include "codec/deflate_encoder.h"
+#include "extract/unique_fd.h"
+#include "pack/archive_output.h"
+#include "pack/game_order.h"
+#include "pack/packing_queue.h"
+
+namespace tarvix {
+namespace {
+
+constexpr std::uint64_t kMaxArchiveBytes = std::numeric_limits<std::uint32_t>::max();
+// FilesTotal before the entry list, TreeSize and DataSize after it.
+constexpr std::uint64_t kFixedBytes = 4 + 8;
+constexpr std::size_t kEntryRecordBytes = 17;
+constexpr std::size_t kStreamChunk = std::size_t{1} << 20;
+
+// One record of the new entry list.
+struct DirectoryEntry {
+    std::string name;
+    std::uint8_t type = 0;
+    std::uint32_t realSize = 0;
+    std::uint32_t packedSize = 0;
+    std::uint32_t offset = 0;
+};
+
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+std::uint64_t DirectoryBytes(const PackPlan& plan) {
+    std::uint64_t bytes = 0;
+    for (const KeptEntry& entry : plan.kept) bytes += kEntryRecordBytes + entry.name.size();
+    for (const SourceFile& file : plan.added) bytes += kEntryRecordBytes + file.name.size();
+    return bytes;
+}
+
+// FilesTotal, the entries in the game's order, TreeSize and DataSize.
+std::vector<std::uint8_t> EntryListAndTrailer(std::vector<DirectoryEntry>& entries,
+                                              std::uint64_t dataEnd) {
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [](const DirectoryEntry& a, const DirectoryEntry& b) { return GameLess(a.name, b.name); });
+    std::vector<std::uint8_t> out;
+    AppendU32(out, static_cast<std::uint32_t>(entries.size()));
+    for (const DirectoryEntry& entry : entries) {
+        AppendU32(out, static_cast<std::uint32_t>(entry.name.size()));
+        out.insert(out.end(), entry.name.begin(), entry.name.end());
+        out.push_back(entry.type);
+        AppendU32(out, entry.realSize);
+        AppendU32(out, entry.packedSize);
+        AppendU32(out, entry.offset);
+    }
+    const auto treeSize = static_cast<std::uint32_t>(out.size());
+    AppendU32(out, treeSize);
+    AppendU32(out, static_cast<std::uint32_t>(dataEnd + out.size() + 4));
+    return out;
+}
+
+class ArchiveWriter {
+public:
+    ArchiveWriter(const PackPlan& plan, const PackOptions& options, BatchMonitor& monitor)
+        : plan_(plan), options_(options), monitor_(monitor) {}
+
+    PackReport run() {
+        if (std::string problem = SizeProblem(plan_); !problem.empty()) return failed(problem);
+        if (!output_.open(plan_.target, plan_.mode)) return failed(output_.error());
+        entries_.reserve(plan_.kept.size() + plan_.added.size());
+        if (!copyKept() || !packAdded()) return stopped();
+        const std::uint64_t dataEnd = output_.position();
+        const std::vector<std::uint8_t> tail = EntryListAndTrailer(entries_, dataEnd);
+        if (dataEnd + tail.size() > kMaxArchiveBytes) return failed("the archive would pass 4 GiB");
+        if (!output_.write(tail) || !output_.commit()) return failed(output_.error());
+        report_.written = true;
+        report_.entries = entries_.size();
+        report_.size = dataEnd + tail.size();
+        return report_;
+    }
+
+private:
+    PackReport failed(std::string error) {
+        output_.discard();
+        report_.error = std::move(error);
+        return report_;
+    }
+    PackReport stopped() {
+        if (report_.error.empty()) report_.cancelled = true;
+        output_.discard();
+        return report_;
+    }
+    bool fail(std::string error) {
+        report_.error = std::move(error);
+        return false;
+    }
+
+    std::uint32_t position() const { return static_cast<std::uint32_t>(output_.position()); }
+
+    // The kept entries' stored bytes in their old order, each run of entries that lie back to
+    // back copied in one go: the data area comes across as whole as the kernel can copy it.
+    bool copyKept() {
+        std::vector<const KeptEntry*> order;
+        for (const KeptEntry& entry : plan_.kept) order.push_back(&entry);
+        std::stable_sort(order.begin(), order.end(), [](const KeptEntry* a, const KeptEntry* b) {
+            return a->offset < b->offset;
+        });
+        for (std::size_t begin = 0; begin < order.size();) {
+            if (monitor_.cancelRequested()) return false;
+            std::uint64_t runEnd = std::uint64_t{order[begin]->offset} + order[begin]->packedSize;
+            std::size_t end = begin + 1;
+            while (end < order.size() && order[end]->offset == runEnd) {
+                runEnd += order[end++]->packedSize;
+            }
+            const std::uint64_t runStart = order[begin]->offset;
+            const std::uint64_t newStart = output_.position();
+            for (std::size_t i = begin; i < end; ++i) {
+                const KeptEntry& entry = *order[i];
+                entries_.push_back(
+                    {entry.name, entry.type, entry.realSize, entry.packedSize,
+                     static_cast<std::uint32_t>(newStart + entry.offset - runStart)});
+                monitor_.fileDone();
+            }
+            if (!output_.copyFrom(plan_.keptFrom, runStart, runEnd - runStart)) {
+                return fail(output_.error());
+            }
+            monitor_.addBytes(runEnd - runStart);
+            begin = end;
+        }
+        return true;
+    }
+
+    bool packAdded() {
+        const unsigned workers = options_.threads != 0
+                                     ? options_.threads
+                                     : std::max(1u, std::thread::hardware_concurrency());
+        PackingQueue queue(plan_.added, options_.level, options_.streamAbove, workers);
+        for (std::size_t i = 0; i < plan_.added.size(); ++i) {
+            if (monitor_.cancelRequested()) return false;
+            const SourceFile& file = plan_.added[i];
+            const std::uint32_t offset = position();
+            std::optional<PackedFile> packed = queue.take(i);
+            if (!packed) packed = streamFile(file);
+            if (!packed->error.empty()) return fail(packed->error);
+            if (!packed->bytes.empty() && !output_.write(packed->bytes))
+                return fail(output_.error());
+            entries_.push_back(
+                {file.name, packed->type, packed->realSize, position() - offset, offset});
+            monitor_.addBytes(file.size);
+            monitor_.fileDone();
+        }
+        return true;
+    }
+
+    // Packs a large file straight into the output, a chunk at a time; when the packed form
+    // turns out no smaller, it is cut off and the file copied as it is. The result holds no
+    // bytes: they are already written.
+    PackedFile streamFile(const SourceFile& file) {
+        PackedFile result;
+        result.realSize = static_cast<std::uint32_t>(file.size);
+        const UniqueFd fd(OpenSource(file, result.error));
+        if (!fd.valid()) return result;
+        const std::uint64_t start = output_.position();
+        if (options_.level > 0 && streamPacked(file, fd.get(), result)) {
+            result.type = 1;
+            return result;
+        }
+        if (!result.error.empty()) return result;
+        if (!output_.truncateTo(start) || !output_.copyFrom(fd.get(), 0, file.size)) {
+            result.error = "'" + file.path.string() + "': " + output_.error();
+        }
+        result.type = 0;
+        return result;
+    }
+
+    // Whether the file went into the output packed and smaller; false with no error when it
+    // would not be smaller.
+    bool streamPacked(const SourceFile& file, int fd, PackedFile& result) {
+        bool writeFailed = false;
+        std::uint64_t packedSoFar = 0;
+        DeflateStream stream(options_.level, [&](std::span<const std::uint8_t> bytes) {
+            packedSoFar += bytes.size();
+            if (packedSoFar >= file.size) return false;
+            writeFailed = !output_.write(bytes);
+            return !writeFailed;
+        });
+        std::vector<std::uint8_t> chunk(kStreamChunk);
+        std::uint64_t read = 0;
+        for (;;) {
+            const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 || read + static_cast<std::uint64_t>(got) > file.size) {
+                result.error =
+                    "'" + file.path.string() + "': changed while the archive was written";
+                return false;
+            }
+            if (got == 0) break;
+            read += static_cast<std::uint64_t>(got);
+            if (!stream.write({chunk.data(), static_cast<std::size_t>(got)})) break;
+        }
+        if (writeFailed) result.error = "'" + file.path.string() + "': " + output_.error();
+        if (!result.error.empty()) return false;
+        return read == file.size && stream.finish() && stream.packedBytes() < file.size;
+    }
+
+    const PackPlan& plan_;
+    const PackOptions& options_;
+    BatchMonitor& monitor_;
+    ArchiveOutput output_;
+    std::vector<DirectoryEntry> entries_;
+    PackReport report_;
+};
+
+std::uint64_t TotalBytes(const PackPlan& plan) {
+    std::uint64_t bytes = 0;
+    for (const KeptEntry& entry : plan.kept) bytes += entry.packedSize;
+    for (const SourceFile& file : plan.added) bytes += file.size;
+    return bytes;
+}
+
+}  // namespace
+
+std::string SizeProblem(const PackPlan& plan) {
+    for (const SourceFile& file : plan.added) {
+        if (file.size > kMaxArchiveBytes) {
+            return "'" + file.path.string() + "': a file of 4 GiB or more cannot be packed";
+        }
+    }
+    // Nothing is stored larger than the file it holds, so this is the most it can weigh.
+    if (TotalBytes(plan) + DirectoryBytes(plan) + kFixedBytes > kMaxArchiveBytes) {
+        return "the archive would pass 4 GiB";
+    }
+    return {};
+}
+
+PackReport WriteArchive(const PackPlan& plan, const PackOptions& options) {
+    BatchMonitor own;
+    BatchMonitor& monitor = options.monitor ? *options.monitor : own;
+    monitor.start(plan.kept.size() + plan.added.size(), TotalBytes(plan));
+    PackReport report = ArchiveWriter(plan, options, monitor).run();
+    monitor.finish();
+    return report;
+}
+
+}  // namespace tarvix

@@ -1,0 +1,25 @@
+#include "pack/kept_entries.h"
+
+#include "archive/cp1252.h"
+
+namespace tarvix {
+
+KeptEntries KeepEntries(const DatArchive& archive, const EntryTable& table,
+                        const std::function<bool(EntryIndex, std::string_view)>& keep) {
+    KeptEntries kept;
+    for (std::size_t i = 0; i < archive.entryCount(); ++i) {
+        const auto index = static_cast<EntryIndex>(i);
+        EntryInfo info = GetEntryInfo(table, index);
+        if (!keep(index, info.name)) continue;
+        if (std::uint64_t{info.offset} + info.packedSize > archive.dataAreaSize()) {
+            kept.problem = "'" + Cp1252ToUtf8(info.name) +
+                           "': its stored bytes lie outside the data area; nothing to copy";
+            return kept;
+        }
+        kept.entries.push_back(
+            {std::move(info.name), info.type, info.realSize, info.packedSize, info.offset});
+    }
+    return kept;
+}
+
+}  // namespace tarvix
