@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "archive/game_path.h"
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
 #include "cli/exit_status.h"
@@ -15,7 +16,6 @@
 #include "cli/watched_run.h"
 #include "extract/unique_fd.h"
 #include "pack/archive_writer.h"
-#include "pack/game_order.h"
 #include "pack/kept_entries.h"
 
 namespace tarvix::cli {
@@ -129,9 +129,10 @@ int RunAdd(const CommandLine& line) {
     plan.added = std::move(sources.scan.files);
     // An added file replaces every entry the game would take for it.
     const auto replaced = [&](std::string_view name) {
-        return std::binary_search(
-            plan.added.begin(), plan.added.end(), name,
-            [](const auto& a, const auto& b) { return GameLess(NameOf(a), NameOf(b)); });
+        return std::binary_search(plan.added.begin(), plan.added.end(), name,
+                                  [](const auto& a, const auto& b) {
+                                      return CompareGamePaths(NameOf(a), NameOf(b)) < 0;
+                                  });
     };
     KeptEntries kept =
         KeepEntries(loaded->archive, loaded->table,

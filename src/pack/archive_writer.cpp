@@ -7,10 +7,10 @@
 #include <limits>
 #include <thread>
 
+#include "archive/game_path.h"
 #include "codec/deflate_encoder.h"
 #include "extract/unique_fd.h"
 #include "pack/archive_output.h"
-#include "pack/game_order.h"
 #include "pack/packing_queue.h"
 
 namespace tarvix {
@@ -46,9 +46,10 @@ std::uint64_t DirectoryBytes(const PackPlan& plan) {
 // FilesTotal, the entries in the game's order, TreeSize and DataSize.
 std::vector<std::uint8_t> EntryListAndTrailer(std::vector<DirectoryEntry>& entries,
                                               std::uint64_t dataEnd) {
-    std::stable_sort(
-        entries.begin(), entries.end(),
-        [](const DirectoryEntry& a, const DirectoryEntry& b) { return GameLess(a.name, b.name); });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const DirectoryEntry& a, const DirectoryEntry& b) {
+                         return CompareGamePaths(a.name, b.name) < 0;
+                     });
     std::vector<std::uint8_t> out;
     AppendU32(out, static_cast<std::uint32_t>(entries.size()));
     for (const DirectoryEntry& entry : entries) {

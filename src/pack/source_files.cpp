@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
-#include "pack/game_order.h"
+#include "archive/game_path.h"
 #include "pack/internal_path.h"
 
 namespace tarvix {
@@ -42,12 +42,12 @@ public:
     SourceScan finish() {
         auto& files = scan_.files;
         std::sort(files.begin(), files.end(), [](const SourceFile& a, const SourceFile& b) {
-            const int order = GameCompare(a.name, b.name);
+            const int order = CompareGamePaths(a.name, b.name);
             return order != 0 ? order < 0 : a.name < b.name;
         });
         std::vector<SourceFile> unique;
         for (SourceFile& file : files) {
-            if (!unique.empty() && GameEqual(unique.back().name, file.name)) {
+            if (!unique.empty() && SameGamePath(unique.back().name, file.name)) {
                 // The same file named twice on the command line is one entry.
                 if (unique.back().path == file.path) continue;
                 scan_.refusals.push_back(Shown(unique.back().path) + " and " + Shown(file.path) +

@@ -11,9 +11,9 @@
 #include <map>
 #include <random>
 
+#include "archive/game_path.h"
 #include "pack/archive_output.h"
 #include "pack/archive_writer.h"
-#include "pack/game_order.h"
 #include "pack/internal_path.h"
 #include "pack/source_files.h"
 #include "plain_dat.h"
@@ -78,9 +78,9 @@ class GameOrderTest : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(GameOrderTest, FoldsAsciiLettersOnly) {
     const OrderCase& c = GetParam();
-    const int order = GameCompare(c.a, c.b);
+    const int order = CompareGamePaths(c.a, c.b);
     EXPECT_EQ((order > 0) - (order < 0), c.order);
-    const int reverse = GameCompare(c.b, c.a);
+    const int reverse = CompareGamePaths(c.b, c.a);
     EXPECT_EQ((reverse > 0) - (reverse < 0), -c.order);
 }
 
