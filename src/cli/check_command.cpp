@@ -70,12 +70,15 @@ int RunCheck(const CommandLine& line) {
     }
     // Notes tell what keeps the game from finding entries, or Linux from holding a name; they
     // are no damage, so the exit status does not count them.
-    std::size_t notes = AppendLongNameNotes(*loaded, out);
-    for (const std::string& note : OrderNotes(loaded->archive, loaded->table)) {
-        out.text() += PrintableLine(note);
-        out.text() += '\n';
-        out.lineDone();
-        ++notes;
+    std::size_t notes = 0;
+    if (loaded) {
+        notes += AppendLongNameNotes(*loaded, out);
+        for (const std::string& note : OrderNotes(loaded->archive, loaded->table)) {
+            out.text() += PrintableLine(note);
+            out.text() += '\n';
+            out.lineDone();
+            ++notes;
+        }
     }
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
                   Counted(report.problems.size(), "problem", "problems");

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct NoteCase {
     const char* what;
-    std::vector<Entry> entries;  // after one sound entry
+    std::vector<Entry> entries;  // before one sound entry
     int status;
     std::string out;
 };
@@ -113,8 +113,10 @@ struct NoteCase {
 class LongNameNoteTest : public CliTest, public ::testing::WithParamInterface<NoteCase> {};
 
 TEST_P(LongNameNoteTest, NotesNamesThatLinuxCannotHold) {
-    std::vector<Entry> entries = {Sound()};
-    entries.insert(entries.end(), GetParam().entries.begin(), GetParam().entries.end());
+    // The sound entry last, so that the archive stays in the game's order and only the names
+    // give notes.
+    std::vector<Entry> entries = GetParam().entries;
+    entries.push_back(Sound());
     const CliRun run = Run({"check", "-q", Archive(entries)});
     EXPECT_EQ(run.status, GetParam().status);
     EXPECT_EQ(run.out, GetParam().out);
@@ -145,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                                Note("D\\" + std::string(256, 'f'), 256) +
                                    "2 entries checked, 0 problems, 1 note\n"},
                       NoteCase{"255 characters that are 255 bytes in UTF-8",
-                               {Make(kAcutes127 + "a")},
+                               {Make("D\\" + kAcutes127 + "a")},
                                0,
                                "2 entries checked, 0 problems\n"},
                       NoteCase{"128 characters that are 256 bytes in UTF-8",
