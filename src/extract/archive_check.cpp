@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ranges>
 #include <thread>
 #include <utility>
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
 #include "extract/batch_extraction.h"
+#include "extract/batch_figures.h"
 #include "extract/entry_check.h"
 #include "extract/entry_inflater.h"
 
@@ -64,19 +66,6 @@ private:
     std::atomic<std::size_t> next_{0};
 };
 
-unsigned WorkerCount(unsigned asked, std::size_t entries) {
-    const unsigned threads = asked != 0 ? asked : std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<unsigned>(std::clamp<std::size_t>(entries, 1, threads));
-}
-
-std::uint64_t StoredBytesOf(const EntryTable& table, std::size_t entries) {
-    std::uint64_t bytes = 0;
-    for (std::size_t i = 0; i < entries; ++i) {
-        bytes += GetEntrySizes(table, static_cast<EntryIndex>(i)).packedSize;
-    }
-    return bytes;
-}
-
 // Every worker's problems in directory order: each worker found its own in order, and one
 // entry's problems all come from one worker.
 ArchiveCheckReport Merge(std::vector<WorkerResult>& results, std::size_t total) {
@@ -102,7 +91,8 @@ ArchiveCheckReport CheckArchive(const DatArchive& archive, const EntryTable& tab
     BatchMonitor own;
     BatchMonitor& monitor = options.monitor ? *options.monitor : own;
     const std::size_t total = archive.entryCount();
-    monitor.start(total, StoredBytesOf(table, total));
+    monitor.start(total, StoredBytesOf(table, std::views::iota(EntryIndex{0},
+                                                               static_cast<EntryIndex>(total))));
     CheckRun run(archive, table, monitor);
     std::vector<WorkerResult> results(WorkerCount(options.threads, total));
     if (results.size() == 1) {

@@ -161,7 +161,9 @@ TEST_F(CliTest, ReadOnlyFolderFailsEveryEntry) {
     fs::permissions(work / "ro", fs::perms::owner_read | fs::perms::owner_exec);
     const CliRun run = Run({"extract", "-C", "ro", Archive(ModEntries()), "*.TXT"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Cannot write ART\\INTRFACE\\HELP.TXT\nCannot write README.TXT\n");
+    EXPECT_EQ(run.err,
+              "Cannot write ART\\INTRFACE\\HELP.TXT: Permission denied\n"
+              "Cannot write README.TXT: Permission denied\n");
     fs::permissions(work / "ro", fs::perms::owner_all);
     EXPECT_TRUE(fs::is_empty(work / "ro"));
 }

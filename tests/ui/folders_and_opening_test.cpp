@@ -82,7 +82,7 @@ TEST_F(FoldersAndOpeningTest, ExtractFolderAndAllFromTheMenu) {
          false,
          'f',
          {{"X", "top x"}},
-         {"1 of 2 file(s) could not be extracted:\nCannot write X\\Y"}},
+         {"1 of 2 file(s) could not be extracted:\nCannot write X\\Y: Not a directory"}},
         {"everything",
          {"README.TXT"},
          false,
@@ -96,7 +96,7 @@ TEST_F(FoldersAndOpeningTest, ExtractFolderAndAllFromTheMenu) {
           {"ART/CRITTERSX/B.FRM", "b"},
           {"README.TXT", "r"},
           {"X", "top x"}},
-         {"1 of 6 file(s) could not be extracted:\nCannot write X\\Y"}},
+         {"1 of 6 file(s) could not be extracted:\nCannot write X\\Y: Not a directory"}},
     };
     Start(kArchive);
     for (const Case& c : cases) {
