@@ -26,12 +26,13 @@ int RunCheck(const CommandLine& line) {
     options.monitor = &monitor;
     ArchiveCheckReport report;
     ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
-    const bool interrupted = RunWatched(
+    const int stopSignal = RunWatched(
         [&] { report = CheckArchive(loaded->archive, loaded->table, options); }, monitor, progress);
-    if (interrupted) {
+    // A signal that came after the last entry was checked stopped nothing.
+    if (stopSignal != 0 && report.cancelled) {
         std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu entries checked\n",
                      report.checked, report.total);
-        return kExitInterrupted;
+        return StoppedStatus(stopSignal);
     }
     OutputBuffer out;
     for (const std::string& problem : report.problems) {
@@ -39,8 +40,15 @@ int RunCheck(const CommandLine& line) {
         out.text() += '\n';
         out.lineDone();
     }
+    for (const std::string& note : report.notes) {
+        out.text() += PrintableLine(note);
+        out.text() += '\n';
+        out.lineDone();
+    }
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
-                  Counted(report.problems.size(), "problem", "problems") + "\n";
+                  Counted(report.problems.size(), "problem", "problems");
+    if (!report.notes.empty()) out.text() += ", " + Counted(report.notes.size(), "note", "notes");
+    out.text() += '\n';
     return report.problems.empty() ? kExitDone : kExitFailures;
 }
 

@@ -28,7 +28,7 @@ an error.
 
 Exit status: 0 when everything asked for was done, 1 when some entries failed
 or 'check' found problems, 2 for a wrong command line or a refused archive,
-130 after Ctrl+C.
+130 after Ctrl+C (143 after SIGTERM, 129 after SIGHUP).
 )";
 
 constexpr std::string_view kListHelp = R"(Usage: tarvix-cli list [OPTION]... ARCHIVE [PATTERN]...
@@ -61,11 +61,13 @@ files are replaced. Each entry that fails is named on standard error.
 )";
 
 constexpr std::string_view kCheckHelp = R"(Usage: tarvix-cli check [OPTION]... ARCHIVE
-Check every entry: its stored bytes lie in the archive's data area (before the
-entry list), its Type is known (0 or 1), a Type 1 entry unpacks to exactly its
-real size with a valid Adler-32 and ends exactly at its packed size, a Type 0
-entry's sizes agree, and its name could be extracted safely. Prints one
-'PATH: PROBLEM' line per problem, then the number of entries and problems.
+Check every entry: its stored bytes lie within the file, its Type is known (0
+or 1), a Type 1 entry unpacks to exactly its real size with a valid Adler-32
+and ends exactly at its packed size, a Type 0 entry's sizes agree, and its name
+could be extracted safely. Prints one 'PATH: PROBLEM' line per problem, then
+one 'PATH: Note: ...' line per entry whose stored bytes lie outside the data
+area (in the entry list or the trailer, where extraction still reads them) or
+overlap another entry's, then the number of entries, problems and notes.
 
   -q           show no progress line
   -h, --help   display this help and exit
