@@ -12,6 +12,7 @@
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
+#include "archive/name_pattern.h"
 #include "extract/batch_figures.h"
 
 namespace tarvix {
@@ -63,17 +64,6 @@ private:
     std::vector<std::size_t> parent_;
 };
 
-// Windows-1252 letters in one case, so that names that a case-insensitive file system takes
-// for one (a USB stick's) meet in one chain too.
-char FoldedCase(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte + 32);
-    if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7) return static_cast<char>(byte + 32);
-    if (byte == 0x8A || byte == 0x8C || byte == 0x8E) return static_cast<char>(byte + 16);
-    if (byte == 0x9F) return static_cast<char>(0xFF);
-    return c;
-}
-
 // Entries depend on each other when they would write the same file (the later one wins), or
 // when one's file is a folder on another's way (whichever comes second fails). Both kinds are
 // put in one chain, so that they meet in the order given, as they would one after the other.
@@ -83,7 +73,10 @@ std::vector<Chain> ChainsOfDependentEntries(std::span<const PlannedOutput> plans
     std::vector<std::string> outputs(plans.size());
     for (std::size_t i = 0; i < plans.size(); ++i) {
         outputs[i] = plans[i].path;
-        std::ranges::transform(outputs[i], outputs[i].begin(), FoldedCase);
+        // Names that a case-insensitive file system (a USB stick's) takes for one meet too.
+        std::ranges::transform(outputs[i], outputs[i].begin(), [](char c) {
+            return static_cast<char>(FoldCp1252(static_cast<std::uint8_t>(c)));
+        });
     }
     ChainBuilder builder(plans.size());
     std::unordered_map<std::string_view, std::size_t> firstWriter;
