@@ -52,6 +52,8 @@ int RunWatched(const std::function<void()>& job, BatchMonitor& monitor, Progress
     const StopSignalNote note;
     std::future<void> done = std::async(std::launch::async, job);
     while (done.wait_for(kPollInterval) != std::future_status::ready) {
+        // Looked at before the first signal is passed on as a cancel: only that cancel would
+        // end the batch early, so two signals that came together always end the process.
         if (gSignals >= 2) {
             RemoveTemporaryFilesForExit();
             ::_exit(StoppedStatus(gFirstSignal));
