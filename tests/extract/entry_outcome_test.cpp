@@ -51,6 +51,11 @@ TEST(NoRoomText, NamesBothFiguresInReadableUnits) {
     EXPECT_EQ(NoRoomText({12'884'901'885'000, 2'500'000}),
               "Not enough free space: the files need 12.9 TB, the destination has 2.5 MB. "
               "Nothing was written.");
+    // The window shows the batch's report as it is: the refusal alone.
+    BatchReport refused;
+    refused.total = 3;
+    refused.noRoom = NoRoom{5000, 4096};
+    EXPECT_EQ(FormatBatchReport(refused), NoRoomText({5000, 4096}));
 }
 
 // A folder made for an entry goes again by (its parent held open, its name): whatever was
