@@ -106,7 +106,9 @@ std::vector<PlannedOutput> PlanBatch(const DatArchive& archive, const EntryTable
 }
 
 // The room the batch needs against what the destination has, when it does not fit. An entry
-// written twice counts twice: the room is taken before the older file goes.
+// written twice counts twice, and files the batch replaces are not subtracted: each new file
+// takes its room before the older one goes, and finding the older ones would cost a lookup
+// per entry. Cautious, then, for a batch written again over itself on a nearly full disk.
 std::optional<NoRoom> LackOfRoom(std::span<const PlannedOutput> plans,
                                  const std::filesystem::path& destination) {
     std::uint64_t needed = 0;
