@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ranges>
+#include <numeric>
 #include <thread>
 #include <utility>
 
@@ -138,8 +138,9 @@ ArchiveCheckReport CheckArchive(const DatArchive& archive, const EntryTable& tab
     BatchMonitor own;
     BatchMonitor& monitor = options.monitor ? *options.monitor : own;
     const std::size_t total = archive.entryCount();
-    monitor.start(total, StoredBytesOf(table, std::views::iota(EntryIndex{0},
-                                                               static_cast<EntryIndex>(total))));
+    std::vector<EntryIndex> everyEntry(total);
+    std::iota(everyEntry.begin(), everyEntry.end(), EntryIndex{0});
+    monitor.start(total, StoredBytesOf(table, everyEntry));
     CheckRun run(archive, table, monitor);
     std::vector<WorkerResult> results(WorkerCount(options.threads, total));
     if (results.size() == 1) {

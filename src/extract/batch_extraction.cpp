@@ -269,9 +269,8 @@ std::string FailureLine(const std::string& name, const std::string& outcome) {
 }
 
 std::string FailureLine(const std::string& name, const EntryOutcome& outcome) {
-    const std::string text = OutcomeText(outcome, name);
-    if (outcome.kind == OutcomeKind::CannotWrite) return text;
-    return name + ": " + text;
+    if (outcome.kind == OutcomeKind::CannotWrite) return OutcomeText(outcome, name);
+    return name + ": " + OutcomeText(outcome, name);
 }
 
 std::string NoRoomText(const NoRoom& noRoom) {

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <ranges>
+#include <span>
 #include <thread>
 
 #include "archive/dat_entry.h"
+#include "archive/entry_table.h"
 
 namespace tarvix {
 
@@ -18,8 +19,7 @@ inline unsigned WorkerCount(unsigned asked, std::size_t items) {
 }
 
 // The stored bytes of `entries` together: what a batch that reads them all counts up to.
-template <std::ranges::input_range Entries>
-std::uint64_t StoredBytesOf(const EntryTable& table, Entries&& entries) {
+inline std::uint64_t StoredBytesOf(const EntryTable& table, std::span<const EntryIndex> entries) {
     std::uint64_t bytes = 0;
     for (EntryIndex entry : entries) bytes += GetEntrySizes(table, entry).packedSize;
     return bytes;
