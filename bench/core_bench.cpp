@@ -7,6 +7,8 @@
 //   tree/linear-scan    the same tree built by scanning every node of a depth (yardstick)
 //   list/fill-model     the file list model filled with the 100,000-file folder
 //   unpack/tarvix       every entry of the realistic archive unpacked below its folders
+//   unpack/tarvix-one-clash  the same with the first entry asked for again at the end: two
+//                       entries that write one file must not hold up the others
 //   unpack/inflate-in-memory  the same streams inflated in memory on all cores by the same
 //                       decoders (yardstick); /zlib-only: every one through zlib
 //   unpack/tarvix-N-worker(s)  unpacking on one and on two workers
@@ -260,9 +262,12 @@ void Extract(benchmark::State& state, fs::path path, fs::path work) {
 }
 
 // Unpacks every entry of the archive below its own folder, as the window and the command line
-// do, on `threads` workers (0: one per core).
-void Unpack(benchmark::State& state, fs::path path, fs::path work, unsigned threads) {
+// do, on `threads` workers (0: one per core). With `oneClash` the first entry is asked for
+// again at the end, so that two entries of the batch write one file.
+void Unpack(benchmark::State& state, fs::path path, fs::path work, unsigned threads,
+            bool oneClash) {
     Indexed indexed(path);
+    if (oneClash) indexed.entries.push_back(indexed.entries.front());
     for (auto _ : state) {
         state.PauseTiming();
         const fs::path dest = FreshFolder(work, "out-unpack");
@@ -592,7 +597,10 @@ int main(int argc, char** argv) {
         Tune(benchmark::RegisterBenchmark(("list/fill-model/" + a->path.stem().string()).c_str(),
                                           FillModel, a->path, a->bigFolderPath));
     }
-    Tune(benchmark::RegisterBenchmark("unpack/tarvix", Unpack, realistic.path, work, 0u))
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix", Unpack, realistic.path, work, 0u, false))
+        ->Iterations(1);
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix-one-clash", Unpack, realistic.path, work, 0u,
+                                      true))
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("unpack/inflate-in-memory", InflateInMemory, realistic.path,
                                       kWholeEntryBytes))
@@ -602,9 +610,11 @@ int main(int argc, char** argv) {
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone, realistic.path, work))
         ->Iterations(1);
-    Tune(benchmark::RegisterBenchmark("unpack/tarvix-1-worker", Unpack, realistic.path, work, 1u))
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix-1-worker", Unpack, realistic.path, work, 1u,
+                                      false))
         ->Iterations(1);
-    Tune(benchmark::RegisterBenchmark("unpack/tarvix-2-workers", Unpack, realistic.path, work, 2u))
+    Tune(benchmark::RegisterBenchmark("unpack/tarvix-2-workers", Unpack, realistic.path, work, 2u,
+                                      false))
         ->Iterations(1);
     Tune(benchmark::RegisterBenchmark("extract-all/tarvix", ExtractAll, realistic.path, work))
         ->Iterations(1);

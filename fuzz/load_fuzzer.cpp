@@ -94,7 +94,7 @@ void ExtractOne(DatArchive& archive, const EntryTable& table, EntryIndex index, 
     const EntryInfo info = GetEntryInfo(table, index);
     ExtractTarget target{out, std::nullopt};
     if (preserve) target.preservedFolder = std::string(SplitFolderAndFile(info.name).folder);
-    const std::string outcome = ExtractEntry(archive, table, index, target);
+    const std::string outcome = OutcomeText(ExtractEntry(archive, table, index, target), "");
 
     for (const auto& item : fs::directory_iterator(root)) {
         const auto name = item.path().filename();

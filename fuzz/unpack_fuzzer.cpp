@@ -126,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const fs::path out = dir / "out";
     fs::create_directory(out);
-    const std::string outcome =
-        ExtractEntry(archive, table, 0, ExtractTarget{out, std::string("D"), true});
+    const std::string outcome = OutcomeText(
+        ExtractEntry(archive, table, 0, ExtractTarget{out, std::string("D"), true}), "");
 
     std::string content;
     const bool valid = Expected(type, realSize, stored, content);

@@ -41,6 +41,9 @@ std::optional<char32_t> TakeCodePoint(std::string_view& utf8) {
         if ((next & 0xC0) != 0x80) return std::nullopt;
         c = c << 6 | (next & 0x3F);
     }
+    // An overlong form ("E0 80 AF" for '/') would let a character pass a check on its bytes.
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[length]) return std::nullopt;
     utf8.remove_prefix(length);
     return c;
 }

@@ -12,8 +12,8 @@ namespace tarvix {
 char16_t Cp1252ToUnicode(unsigned char byte);
 std::string Cp1252ToUtf8(std::string_view bytes);
 
-// The way back, for text a user types: nothing when it is not valid UTF-8 or holds a
-// character that Windows-1252 has no byte for.
+// The way back, for text a user types: nothing when it is not valid UTF-8 (overlong forms
+// included) or holds a character that Windows-1252 has no byte for.
 std::optional<std::string> Utf8ToCp1252(std::string_view utf8);
 
 }  // namespace tarvix

@@ -45,6 +45,14 @@ NamePattern::NamePattern(std::string_view utf8, Plain plain) : plain_(plain) {
         if (c == '*' || c == '?') wildcards_ = true;
         pattern_.push_back(static_cast<char>(kFold[static_cast<std::uint8_t>(c)]));
     }
+    // "art/" (as completion types a folder) and "/art" name the folder ART: no entry's path
+    // begins or ends with a separator that a user would mean.
+    if (plain == Plain::EntryOrFolder) {
+        const auto first = pattern_.find_first_not_of('\\');
+        pattern_ = first == std::string::npos
+                       ? std::string()
+                       : pattern_.substr(first, pattern_.find_last_not_of('\\') - first + 1);
+    }
 }
 
 bool NamePattern::matches(std::string_view path) const {

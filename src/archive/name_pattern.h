@@ -18,8 +18,10 @@ class NamePattern {
 public:
     // What a pattern without wildcards means.
     enum class Plain {
-        Substring,      // any path that contains it (searching)
-        EntryOrFolder,  // the entry of that path, or everything below the folder of that path
+        Substring,  // any path that contains it (searching)
+        // The entry of that path, or everything below the folder of that path; separators at
+        // either end are ignored, wildcards or not.
+        EntryOrFolder,
     };
 
     // A pattern typed as UTF-8. A character that Windows-1252 cannot hold matches nothing.

@@ -51,16 +51,17 @@ int RunCheck(const CommandLine& line) {
     options.monitor = &monitor;
     ArchiveCheckReport report;
     ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
-    const bool interrupted = RunWatched(
+    const int stopSignal = RunWatched(
         [&] {
             report = stack ? CheckStack(*stack, options)
                            : CheckArchive(loaded->archive, loaded->table, options);
         },
         monitor, progress);
-    if (interrupted) {
+    // A signal that came after the last entry was checked stopped nothing.
+    if (stopSignal != 0 && report.cancelled) {
         std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu entries checked\n",
                      report.checked, report.total);
-        return kExitInterrupted;
+        return StoppedStatus(stopSignal);
     }
     OutputBuffer out;
     for (const std::string& problem : report.problems) {
@@ -68,17 +69,20 @@ int RunCheck(const CommandLine& line) {
         out.text() += '\n';
         out.lineDone();
     }
-    // Notes tell what keeps the game from finding entries, or Linux from holding a name; they
-    // are no damage, so the exit status does not count them.
+    // Notes tell where the archive's reading and extraction on Linux part ways with the game or
+    // with what the file system holds; they are no damage, so the exit status does not count
+    // them.
     std::size_t notes = 0;
+    const auto note = [&out, &notes](const std::string& line) {
+        out.text() += PrintableLine(line);
+        out.text() += '\n';
+        out.lineDone();
+        ++notes;
+    };
+    for (const std::string& line : report.notes) note(line);
     if (loaded) {
         notes += AppendLongNameNotes(*loaded, out);
-        for (const std::string& note : OrderNotes(loaded->archive, loaded->table)) {
-            out.text() += PrintableLine(note);
-            out.text() += '\n';
-            out.lineDone();
-            ++notes;
-        }
+        for (const std::string& line : OrderNotes(loaded->archive, loaded->table)) note(line);
     }
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
                   Counted(report.problems.size(), "problem", "problems");

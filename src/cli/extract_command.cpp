@@ -108,20 +108,25 @@ int RunExtract(const CommandLine& line) {
     options.monitor = &monitor;
     BatchReport report;
     ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
-    const bool interrupted = RunWatched(
+    const int stopSignal = RunWatched(
         [&] {
             report =
                 ExtractBatch(loaded->archive, loaded->table, selection.entries, target, options);
         },
         monitor, progress);
 
+    if (report.noRoom) {
+        std::fprintf(stderr, "tarvix-cli: %s\n", NoRoomText(*report.noRoom).c_str());
+        return kExitFailures;
+    }
     for (const std::string& failure : report.failures)
         std::fprintf(stderr, "%s\n", PrintableLine(failure).c_str());
     ReportWrittenFiles(line, *loaded, selection.entries, target, report);
-    if (interrupted) {
+    // A signal that came after the last entry was written stopped nothing.
+    if (stopSignal != 0 && report.cancelled) {
         std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu file(s) written\n",
                      report.written, report.total);
-        return kExitInterrupted;
+        return StoppedStatus(stopSignal);
     }
     return unmatched || !report.failures.empty() ? kExitFailures : kExitDone;
 }

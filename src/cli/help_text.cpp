@@ -41,7 +41,7 @@ an error.
 
 Exit status: 0 when everything asked for was done, 1 when some entries failed
 or 'check' found problems, 2 for a wrong command line or a refused archive,
-130 after Ctrl+C.
+130 after Ctrl+C (143 after SIGTERM, 129 after SIGHUP).
 )";
 
 constexpr std::string_view kCreateHelp =
@@ -135,15 +135,16 @@ Over a stack, each effective entry is written from the source that wins it.
 )";
 
 constexpr std::string_view kCheckHelp = R"(Usage: tarvix-cli check [OPTION]... ARCHIVE
-Check every entry: its stored bytes lie in the archive's data area (before the
-entry list), its Type is known (0 or 1), a Type 1 entry unpacks to exactly its
-real size with a valid Adler-32 and ends exactly at its packed size, a Type 0
-entry's sizes agree, and its name could be extracted safely. Prints one
-'PATH: PROBLEM' line per problem, then 'PATH: note: ...' lines, which are not
-problems: names with a component longer than the 255 bytes (UTF-8) a Linux file
-name may have, entries out of the order the game looks them up in, and paths
-the game cannot tell apart (equal but for the case of A-Z); then the number of
-entries and problems (and of notes, if any).
+Check every entry: its stored bytes lie within the file, its Type is known (0
+or 1), a Type 1 entry unpacks to exactly its real size with a valid Adler-32
+and ends exactly at its packed size, a Type 0 entry's sizes agree, and its name
+could be extracted safely. Prints one 'PATH: PROBLEM' line per problem, then
+'PATH: note: ...' lines, which are not problems: entries whose stored bytes lie
+outside the data area (in the entry list or the trailer, where extraction still
+reads them) or overlap another entry's, names with a component longer than the
+255 bytes (UTF-8) a Linux file name may have, entries out of the order the game
+looks them up in, and paths the game cannot tell apart (equal but for the case
+of A-Z); then the number of entries and problems (and of notes, if any).
 
   -q           show no progress line
   -L, --layer SOURCE  read a stack of sources instead of ARCHIVE (repeatable,

@@ -1,46 +1,69 @@
 #include "cli/watched_run.h"
 
-#include <atomic>
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <future>
 
+#include "extract/temporary_file.h"
+
 namespace tarvix::cli {
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+volatile std::sig_atomic_t gFirstSignal = 0;
+volatile std::sig_atomic_t gSignals = 0;
 
-extern "C" void NoteInterrupt(int) {
-    gInterrupted = 1;
+extern "C" void NoteStopSignal(int signal) {
+    if (gFirstSignal == 0) gFirstSignal = signal;
+    gSignals = gSignals + 1;
 }
 
-// SIGINT noted instead of ending the process, for as long as it lives.
-class InterruptNote {
+// The stop signals noted instead of ending the process, for as long as it lives.
+class StopSignalNote {
 public:
-    InterruptNote() : previous_(std::signal(SIGINT, NoteInterrupt)) {}
-    ~InterruptNote() { std::signal(SIGINT, previous_); }
-    InterruptNote(const InterruptNote&) = delete;
-    InterruptNote& operator=(const InterruptNote&) = delete;
+    StopSignalNote() {
+        gFirstSignal = 0;
+        gSignals = 0;
+        struct sigaction note {};
+        note.sa_handler = NoteStopSignal;
+        sigemptyset(&note.sa_mask);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+            sigaction(kStopSignals[i], &note, &previous_[i]);
+        }
+    }
+    ~StopSignalNote() {
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+            sigaction(kStopSignals[i], &previous_[i], nullptr);
+        }
+    }
+    StopSignalNote(const StopSignalNote&) = delete;
+    StopSignalNote& operator=(const StopSignalNote&) = delete;
 
 private:
-    void (*previous_)(int);
+    struct sigaction previous_[std::size(kStopSignals)]{};
 };
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 
 }  // namespace
 
-bool RunWatched(const std::function<void()>& job, BatchMonitor& monitor, ProgressLine& progress) {
-    const InterruptNote note;
-    gInterrupted = 0;
+int RunWatched(const std::function<void()>& job, BatchMonitor& monitor, ProgressLine& progress) {
+    const StopSignalNote note;
     std::future<void> done = std::async(std::launch::async, job);
     while (done.wait_for(kPollInterval) != std::future_status::ready) {
-        if (gInterrupted) monitor.requestCancel();
+        // Looked at before the first signal is passed on as a cancel: only that cancel would
+        // end the batch early, so two signals that came together always end the process.
+        if (gSignals >= 2) {
+            RemoveTemporaryFilesForExit();
+            ::_exit(StoppedStatus(gFirstSignal));
+        }
+        if (gSignals >= 1) monitor.requestCancel();
         progress.update(monitor.progress());
     }
     done.get();
     progress.finish(monitor.progress());
-    return gInterrupted != 0;
+    return gFirstSignal;
 }
 
 }  // namespace tarvix::cli

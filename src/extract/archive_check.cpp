@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <thread>
 #include <utility>
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
 #include "extract/batch_extraction.h"
+#include "extract/batch_figures.h"
 #include "extract/entry_check.h"
 #include "extract/entry_inflater.h"
 
@@ -25,6 +27,7 @@ struct FoundProblem {
 
 struct WorkerResult {
     std::vector<FoundProblem> problems;
+    std::vector<FoundProblem> notes;
     std::size_t checked = 0;
 };
 
@@ -50,10 +53,13 @@ private:
         if (check.cancelled) return;
         ++result.checked;
         monitor_.fileDone();
-        if (check.problems.empty()) return;
+        if (check.problems.empty() && check.notes.empty()) return;
         const std::string path = Cp1252ToUtf8(EntryName(table_[index]));
         for (const std::string& problem : check.problems) {
             result.problems.push_back({index, FailureLine(path, problem)});
+        }
+        for (const std::string& note : check.notes) {
+            result.notes.push_back({index, FailureLine(path, note)});
         }
     }
 
@@ -64,34 +70,64 @@ private:
     std::atomic<std::size_t> next_{0};
 };
 
-unsigned WorkerCount(unsigned asked, std::size_t entries) {
-    const unsigned threads = asked != 0 ? asked : std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<unsigned>(std::clamp<std::size_t>(entries, 1, threads));
-}
-
-std::uint64_t StoredBytesOf(const EntryTable& table, std::size_t entries) {
-    std::uint64_t bytes = 0;
-    for (std::size_t i = 0; i < entries; ++i) {
-        bytes += GetEntrySizes(table, static_cast<EntryIndex>(i)).packedSize;
+// Entries whose stored bytes overlap an earlier entry's (by offset, then directory order),
+// each with a note naming that entry: a few such entries can claim far more than the file
+// holds. Entries with no bytes, or bytes past the file's end, overlap nothing.
+std::vector<FoundProblem> OverlapNotes(const DatArchive& archive, const EntryTable& table) {
+    struct Span {
+        std::uint64_t begin;
+        std::uint64_t end;
+        EntryIndex entry;
+    };
+    std::vector<Span> spans;
+    for (EntryIndex i = 0; i < archive.entryCount(); ++i) {
+        const EntryInfo info = GetEntryInfo(table, i);
+        const std::uint64_t end = std::uint64_t{info.offset} + info.packedSize;
+        if (info.packedSize > 0 && end <= archive.dataSize())
+            spans.push_back({info.offset, end, i});
     }
-    return bytes;
+    std::ranges::sort(spans, [](const Span& a, const Span& b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.entry < b.entry;
+    });
+    std::vector<FoundProblem> notes;
+    const Span* reaching = nullptr;  // the span seen so far that reaches furthest
+    for (const Span& span : spans) {
+        if (reaching && span.begin < reaching->end) {
+            notes.push_back(
+                {span.entry,
+                 FailureLine(Cp1252ToUtf8(EntryName(table[span.entry])),
+                             OverlapNote(Cp1252ToUtf8(EntryName(table[reaching->entry]))))});
+        }
+        if (!reaching || span.end > reaching->end) reaching = &span;
+    }
+    return notes;
 }
 
-// Every worker's problems in directory order: each worker found its own in order, and one
-// entry's problems all come from one worker.
-ArchiveCheckReport Merge(std::vector<WorkerResult>& results, std::size_t total) {
-    std::vector<FoundProblem> all;
+// Lines in directory order; one entry's lines keep the order they were found in.
+std::vector<std::string> InDirectoryOrder(std::vector<FoundProblem> all) {
+    std::stable_sort(all.begin(), all.end(), [](const FoundProblem& a, const FoundProblem& b) {
+        return a.entry < b.entry;
+    });
+    std::vector<std::string> lines;
+    lines.reserve(all.size());
+    for (FoundProblem& found : all) lines.push_back(std::move(found.line));
+    return lines;
+}
+
+// Every worker's problems and notes in directory order: each worker found its own in order,
+// and one entry's all come from one worker.
+ArchiveCheckReport Merge(std::vector<WorkerResult>& results, std::size_t total,
+                         std::vector<FoundProblem> notes) {
+    std::vector<FoundProblem> problems;
     ArchiveCheckReport report;
     report.total = total;
     for (WorkerResult& result : results) {
         report.checked += result.checked;
-        std::move(result.problems.begin(), result.problems.end(), std::back_inserter(all));
+        std::ranges::move(result.problems, std::back_inserter(problems));
+        std::ranges::move(result.notes, std::back_inserter(notes));
     }
-    std::stable_sort(all.begin(), all.end(), [](const FoundProblem& a, const FoundProblem& b) {
-        return a.entry < b.entry;
-    });
-    report.problems.reserve(all.size());
-    for (FoundProblem& found : all) report.problems.push_back(std::move(found.line));
+    report.problems = InDirectoryOrder(std::move(problems));
+    report.notes = InDirectoryOrder(std::move(notes));
     return report;
 }
 
@@ -102,7 +138,9 @@ ArchiveCheckReport CheckArchive(const DatArchive& archive, const EntryTable& tab
     BatchMonitor own;
     BatchMonitor& monitor = options.monitor ? *options.monitor : own;
     const std::size_t total = archive.entryCount();
-    monitor.start(total, StoredBytesOf(table, total));
+    std::vector<EntryIndex> everyEntry(total);
+    std::iota(everyEntry.begin(), everyEntry.end(), EntryIndex{0});
+    monitor.start(total, StoredBytesOf(table, everyEntry));
     CheckRun run(archive, table, monitor);
     std::vector<WorkerResult> results(WorkerCount(options.threads, total));
     if (results.size() == 1) {
@@ -115,7 +153,7 @@ ArchiveCheckReport CheckArchive(const DatArchive& archive, const EntryTable& tab
         }
         for (std::thread& thread : threads) thread.join();
     }
-    ArchiveCheckReport report = Merge(results, total);
+    ArchiveCheckReport report = Merge(results, total, OverlapNotes(archive, table));
     report.cancelled = report.checked < total;
     monitor.finish();
     return report;

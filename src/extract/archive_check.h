@@ -16,6 +16,9 @@ struct ArchiveCheckReport {
     // "<path>: <problem>" (path in UTF-8), in directory order, an entry's problems in the
     // order CheckEntry gives them.
     std::vector<std::string> problems;
+    // "<path>: <note>" for what extracts all the same but is odd: stored bytes outside the
+    // data area, or overlapping another entry's. In directory order.
+    std::vector<std::string> notes;
     bool cancelled = false;
 };
 

@@ -1,16 +1,37 @@
 #include "extract/batch_extraction.h"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
+#include "archive/name_pattern.h"
+#include "extract/batch_figures.h"
 
 namespace tarvix {
 namespace {
+
+// "512 bytes", "3.2 MB", "4.3 TB": decimal units, as the progress line counts.
+std::string ReadableBytes(std::uint64_t bytes) {
+    if (bytes < 1000000) return std::to_string(bytes) + " bytes";
+    static constexpr const char* kUnits[] = {"MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(bytes) / 1e6;
+    std::size_t unit = 0;
+    while (value >= 1000 && unit + 1 < std::size(kUnits)) {
+        value /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
+}
 
 // The entries that would write one output file, as positions in the batch, in order. A chain
 // is never split between workers.
@@ -46,23 +67,25 @@ private:
 // Entries depend on each other when they would write the same file (the later one wins), or
 // when one's file is a folder on another's way (whichever comes second fails). Both kinds are
 // put in one chain, so that they meet in the order given, as they would one after the other.
-// Keying by the output path before any ".gz" puts an entry and its wrapped twin in one chain
-// too: too cautious at worst.
-std::vector<Chain> ChainsOfDependentEntries(const EntryTable& table,
-                                            std::span<const EntryIndex> entries,
-                                            const ExtractTarget& target) {
-    std::vector<std::string> outputs(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        outputs[i] = OutputPathOf(target, EntryName(table[entries[i]]));
+// They are keyed by the path each writes after every renaming (an entry wrapped as "F.gz"
+// meets an entry named "F.gz"), in one case: too cautious at worst.
+std::vector<Chain> ChainsOfDependentEntries(std::span<const PlannedOutput> plans) {
+    std::vector<std::string> outputs(plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        outputs[i] = plans[i].path;
+        // Names that a case-insensitive file system (a USB stick's) takes for one meet too.
+        std::ranges::transform(outputs[i], outputs[i].begin(), [](char c) {
+            return static_cast<char>(FoldCp1252(static_cast<std::uint8_t>(c)));
+        });
     }
-    ChainBuilder builder(entries.size());
+    ChainBuilder builder(plans.size());
     std::unordered_map<std::string_view, std::size_t> firstWriter;
-    firstWriter.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    firstWriter.reserve(plans.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
         const auto [it, added] = firstWriter.try_emplace(outputs[i], i);
         if (!added) builder.join(i, it->second);
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < plans.size(); ++i) {
         const std::string_view path = outputs[i];
         for (auto slash = path.find('\\'); slash != std::string_view::npos;
              slash = path.find('\\', slash + 1)) {
@@ -73,16 +96,30 @@ std::vector<Chain> ChainsOfDependentEntries(const EntryTable& table,
     return builder.chains();
 }
 
-std::uint64_t StoredBytesOf(const EntryTable& table, std::span<const EntryIndex> entries) {
-    std::uint64_t bytes = 0;
-    for (EntryIndex entry : entries) bytes += GetEntrySizes(table, entry).packedSize;
-    return bytes;
+std::vector<PlannedOutput> PlanBatch(const DatArchive& archive, const EntryTable& table,
+                                     std::span<const EntryIndex> entries,
+                                     const ExtractTarget& target) {
+    std::vector<PlannedOutput> plans;
+    plans.reserve(entries.size());
+    for (EntryIndex entry : entries) plans.push_back(PlanOutput(archive, table, entry, target));
+    return plans;
 }
 
-unsigned WorkerCount(const BatchOptions& options, std::size_t chains) {
-    unsigned threads = options.threads;
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(chains, 1)));
+// The room the batch needs against what the destination has, when it does not fit. An entry
+// written twice counts twice, and files the batch replaces are not subtracted: each new file
+// takes its room before the older one goes, and finding the older ones would cost a lookup
+// per entry. Cautious, then, for a batch written again over itself on a nearly full disk.
+std::optional<NoRoom> LackOfRoom(std::span<const PlannedOutput> plans,
+                                 const std::filesystem::path& destination) {
+    std::uint64_t needed = 0;
+    for (const PlannedOutput& plan : plans) {
+        if (!plan.refused) needed += plan.bytes;
+    }
+    struct statvfs space {};
+    if (needed == 0 || ::statvfs(destination.c_str(), &space) != 0) return std::nullopt;
+    const std::uint64_t available = std::uint64_t{space.f_bavail} * space.f_frsize;
+    if (needed <= available) return std::nullopt;
+    return NoRoom{needed, available};
 }
 
 // How many chains in a row a worker takes. Neighbouring entries share a folder, and workers
@@ -96,47 +133,48 @@ class BatchRun {
 public:
     BatchRun(const DatArchive& archive, const EntryTable& table,
              std::span<const EntryIndex> entries, const ExtractTarget& target,
-             const BatchOptions& options, BatchMonitor& monitor)
+             const BatchOptions& options, BatchMonitor& monitor,
+             std::span<const PlannedOutput> plans)
         : archive_(archive),
           table_(table),
           entries_(entries),
           target_(target),
           options_(options),
           monitor_(monitor),
-          chains_(ChainsOfDependentEntries(table, entries, target)),
+          chains_(ChainsOfDependentEntries(plans)),
           outcomes_(entries.size()) {
         shared_.monitor = &monitor;
     }
 
     void run() {
-        const unsigned workers = WorkerCount(options_, chains_.size());
+        const unsigned workers = WorkerCount(options_.threads, chains_.size());
         if (workers == 1) {
-            work(0, 1);
+            work(1);
             return;
         }
         const std::size_t run = RunOfChains(chains_.size(), workers);
         std::vector<std::thread> threads;
         threads.reserve(workers);
         for (unsigned i = 0; i < workers; ++i) {
-            threads.emplace_back([this, i, run] { work(i, run); });
+            threads.emplace_back([this, run] { work(run); });
         }
         for (std::thread& thread : threads) thread.join();
-        retryWriteFailures();
+        retryLackOfRoom();
     }
 
     BatchReport report() const {
         BatchReport report;
         report.total = entries_.size();
         for (std::size_t i = 0; i < entries_.size(); ++i) {
-            const std::string& outcome = outcomes_[i];
-            if (outcome == kOutcomeOk) {
+            const std::optional<EntryOutcome>& outcome = outcomes_[i];
+            if (outcome && outcome->ok()) {
                 ++report.written;
                 report.writtenPositions.push_back(i);
-            } else if (outcome == kOutcomeCancelled || outcome.empty()) {
+            } else if (!outcome || outcome->kind == OutcomeKind::Cancelled) {
                 report.cancelled = true;  // stopped before or while writing this entry
             } else {
                 report.failures.push_back(
-                    FailureLine(Cp1252ToUtf8(EntryName(table_[entries_[i]])), outcome));
+                    FailureLine(Cp1252ToUtf8(EntryName(table_[entries_[i]])), *outcome));
             }
         }
         return report;
@@ -144,8 +182,8 @@ public:
 
 private:
     // Takes runs of chains in order until none is left; each chain's entries in order.
-    void work(unsigned worker, std::size_t run) {
-        EntryExtractor extractor(archive_, table_, target_, &shared_, worker);
+    void work(std::size_t run) {
+        EntryExtractor extractor(archive_, table_, target_, &shared_);
         for (std::size_t first = 0; (first = nextChain_.fetch_add(run)) < chains_.size();) {
             const std::size_t end = std::min(first + run, chains_.size());
             for (std::size_t c = first; c < end; ++c) {
@@ -158,15 +196,16 @@ private:
         }
     }
 
-    // A file that could not be written beside the others may be writable alone: on a nearly
-    // full disk the other workers' files in progress take the room that a serial run would have
-    // left it. A chain with such a failure is written once more, alone, from that entry on, so
-    // that what lands and what is reported is what writing one after the other gives.
-    void retryWriteFailures() {
+    // A file that could not be written beside the others for lack of room may be writable
+    // alone: on a nearly full disk the other workers' files in progress take the room that a
+    // serial run would have left it. A chain with such a failure is written once more, alone,
+    // from that entry on, so that what lands and what is reported is what writing one after
+    // the other gives. Any other failure would only recur.
+    void retryLackOfRoom() {
         EntryExtractor extractor(archive_, table_, target_, &shared_);
         for (const Chain& chain : chains_) {
             const auto failed = std::find_if(chain.begin(), chain.end(), [this](std::size_t p) {
-                return outcomes_[p].rfind("Cannot write ", 0) == 0;
+                return outcomes_[p] && IsLackOfRoom(*outcomes_[p]);
             });
             for (auto it = failed; it != chain.end(); ++it) {
                 if (monitor_.cancelRequested()) return;
@@ -196,7 +235,7 @@ private:
     std::vector<Chain> chains_;
     std::atomic<std::size_t> nextChain_{0};
     std::mutex hookLock_;
-    std::vector<std::string> outcomes_;  // by position; empty for an entry never started
+    std::vector<std::optional<EntryOutcome>> outcomes_;  // by position; none if never started
 };
 
 }  // namespace
@@ -207,7 +246,15 @@ BatchReport ExtractBatch(const DatArchive& archive, const EntryTable& table,
     BatchMonitor own;
     BatchMonitor& monitor = options.monitor ? *options.monitor : own;
     monitor.start(entries.size(), StoredBytesOf(table, entries));
-    BatchRun run(archive, table, entries, target, options, monitor);
+    const std::vector<PlannedOutput> plans = PlanBatch(archive, table, entries, target);
+    if (const auto lack = LackOfRoom(plans, target.destination)) {
+        BatchReport report;
+        report.total = entries.size();
+        report.noRoom = lack;
+        monitor.finish();
+        return report;
+    }
+    BatchRun run(archive, table, entries, target, options, monitor, plans);
     run.run();
     if (options.beforeEntry && !monitor.cancelRequested()) {
         options.beforeEntry(entries.size(), entries.size());
@@ -222,7 +269,18 @@ std::string FailureLine(const std::string& name, const std::string& outcome) {
     return name + ": " + outcome;
 }
 
+std::string FailureLine(const std::string& name, const EntryOutcome& outcome) {
+    if (outcome.kind == OutcomeKind::CannotWrite) return OutcomeText(outcome, name);
+    return name + ": " + OutcomeText(outcome, name);
+}
+
+std::string NoRoomText(const NoRoom& noRoom) {
+    return "Not enough free space: the files need " + ReadableBytes(noRoom.needed) +
+           ", the destination has " + ReadableBytes(noRoom.available) + ". Nothing was written.";
+}
+
 std::string FormatBatchReport(const BatchReport& report) {
+    if (report.noRoom) return NoRoomText(*report.noRoom);
     std::string text;
     if (report.cancelled) {
         text = "Extraction cancelled: " + std::to_string(report.written) + " of " +

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,6 +13,13 @@
 
 namespace tarvix {
 
+// A batch refused before anything was written: what it would write against what the
+// destination's file system has free.
+struct NoRoom {
+    std::uint64_t needed = 0;
+    std::uint64_t available = 0;
+};
+
 struct BatchReport {
     std::size_t total = 0;              // entries asked for
     std::size_t written = 0;            // entries that came out "ok"
@@ -18,6 +27,7 @@ struct BatchReport {
     bool cancelled = false;
     // The positions in the batch of the entries that came out "ok", in the order asked for.
     std::vector<std::size_t> writtenPositions;
+    std::optional<NoRoom> noRoom;  // set when the batch was refused for lack of room
 };
 
 struct BatchOptions {
@@ -37,16 +47,27 @@ struct BatchOptions {
 // order given: entries that would write the same file are written by one worker, in that
 // order, so the later one wins, as it would alone. A cancel stops every worker within one
 // chunk and removes the partial file; the monitor, if any, is marked finished at the end.
+//
+// Before anything is written, what the batch will write (each entry that can be written, by
+// its stored size, or its RealSize when unpacking) is compared with the destination's free
+// space; when it cannot fit, nothing is written and the report says so (noRoom).
 BatchReport ExtractBatch(const DatArchive& archive, const EntryTable& table,
                          std::span<const EntryIndex> entries, const ExtractTarget& target,
                          const BatchOptions& options = {});
 
 // The report line of a failed entry: the outcome, preceded by the entry's internal path
-// (UTF-8) unless the outcome already names it ("Cannot write <name>").
+// (UTF-8) unless the outcome already names it ("Cannot write <name>", with the system's
+// reason after it where there is one).
+std::string FailureLine(const std::string& name, const EntryOutcome& outcome);
+// The same for a problem given as text.
 std::string FailureLine(const std::string& name, const std::string& outcome);
 
-// What the user is told after a batch: the failures, at most kReportedFailures of them and then
-// how many more, and, after a cancel, how many files were written. Empty when all succeeded.
+// "Not enough free space: the files need <n>, the destination has <m>. Nothing was written."
+std::string NoRoomText(const NoRoom& noRoom);
+
+// What the user is told after a batch: the refusal for lack of room alone, or the failures, at most
+// kReportedFailures of them and then how many more, and, after a cancel, how many files were
+// written. Empty when all succeeded.
 inline constexpr std::size_t kReportedFailures = 20;
 std::string FormatBatchReport(const BatchReport& report);
 

@@ -27,9 +27,9 @@ std::string CheckContent(const DatArchive& archive, const EntryInfo& info, Batch
     return result == StreamResult::Ok ? std::string() : StreamOutcome(result);
 }
 
-// Whether the stored bytes can be looked at: placed in the data area, packed in a known way.
+// Whether the stored bytes can be looked at: placed within the file, packed in a known way.
 std::string CheckPlacementAndType(const DatArchive& archive, const EntryInfo& info) {
-    if (std::uint64_t{info.offset} + info.packedSize > archive.dataAreaSize()) {
+    if (std::uint64_t{info.offset} + info.packedSize > archive.dataSize()) {
         return OutsideDataAreaProblem(info.offset, info.packedSize, archive.dataAreaSize());
     }
     if (info.type != kTypeStored && info.type != kTypeZlib) return UnknownPackingOutcome(info.type);
@@ -45,6 +45,10 @@ EntryCheck CheckEntry(const DatArchive& archive, const EntryTable& table, EntryI
     if (std::string problem = CheckPlacementAndType(archive, info); !problem.empty()) {
         check.problems.push_back(std::move(problem));
     } else {
+        if (std::uint64_t{info.offset} + info.packedSize > archive.dataAreaSize()) {
+            check.notes.push_back(
+                OutsideDataAreaNote(info.offset, info.packedSize, archive.dataAreaSize()));
+        }
         if (info.type == kTypeStored && info.realSize != info.packedSize) {
             check.problems.push_back(StoredSizesDifferProblem(info.realSize, info.packedSize));
         }
@@ -68,6 +72,17 @@ std::string OutsideDataAreaProblem(std::uint32_t offset, std::uint32_t packedSiz
     return "Stored bytes lie outside the data area (offset " + std::to_string(offset) +
            ", packed size " + std::to_string(packedSize) + ", data area ends at " +
            std::to_string(dataAreaSize) + ")";
+}
+
+std::string OutsideDataAreaNote(std::uint32_t offset, std::uint32_t packedSize,
+                                std::uint64_t dataAreaSize) {
+    return "note: stored bytes lie outside the data area (offset " + std::to_string(offset) +
+           ", packed size " + std::to_string(packedSize) + ", data area ends at " +
+           std::to_string(dataAreaSize) + "); extraction reads them where they lie";
+}
+
+std::string OverlapNote(const std::string& otherPath) {
+    return "note: stored bytes overlap those of " + otherPath;
 }
 
 std::string StoredSizesDifferProblem(std::uint32_t realSize, std::uint32_t packedSize) {

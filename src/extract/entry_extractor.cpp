@@ -14,10 +14,6 @@
 namespace tarvix {
 namespace {
 
-std::string CannotWrite(const EntryInfo& info) {
-    return "Cannot write " + Cp1252ToUtf8(info.name);
-}
-
 bool BeginsWithBestZlibHeader(const std::uint8_t* data, std::size_t size) {
     return size >= 2 && data[0] == 0x78 && data[1] == 0xDA;
 }
@@ -37,14 +33,19 @@ bool FolderComponents(std::string_view folder, std::vector<std::string_view>& ou
     }
 }
 
+std::string GzipHeader(std::string_view gzipName) {
+    std::string header(kGzipHeader.begin(), kGzipHeader.end());
+    header.append(gzipName).push_back('\0');
+    return header;
+}
+
 // The stored bytes, from the chunk already read on; with the gzip header and name in front of
 // the deflate data instead of the zlib header when `gzip`.
 StreamResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gzip,
                          TemporaryFile& out, const BatchMonitor* monitor) {
     std::size_t skip = 0;
     if (gzip) {
-        std::string header(kGzipHeader.begin(), kGzipHeader.end());
-        header.append(gzipName).push_back('\0');
+        const std::string header = GzipHeader(gzipName);
         if (!out.write(reinterpret_cast<const std::uint8_t*>(header.data()), header.size()))
             return StreamResult::OutputFailed;
         skip = 2;  // the zlib header
@@ -59,12 +60,22 @@ StreamResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gz
         monitor);
 }
 
-// How an entry's output is made.
-enum class Writing { Stored, Gzip, Inflate };
-
-std::string Outcome(StreamResult result, const EntryInfo& info) {
-    if (result == StreamResult::OutputFailed) return CannotWrite(info);
-    return StreamOutcome(result);
+EntryOutcome OutcomeOf(StreamResult result, int writeError) {
+    switch (result) {
+        case StreamResult::Ok:
+            return {};
+        case StreamResult::ReadFailed:
+            return {OutcomeKind::CannotRead};
+        case StreamResult::Damaged:
+            return {OutcomeKind::Damaged};
+        case StreamResult::NoMemory:
+            return {OutcomeKind::NoMemory};
+        case StreamResult::Cancelled:
+            return {OutcomeKind::Cancelled};
+        case StreamResult::OutputFailed:
+            break;
+    }
+    return CannotWriteOutcome(writeError);
 }
 
 // The folder path an entry is written below, if any.
@@ -80,20 +91,46 @@ std::optional<std::string_view> FolderFor(const ExtractTarget& target, std::stri
     return folder;
 }
 
+bool LiesWithinFile(const DatArchive& archive, const EntryInfo& info) {
+    return std::uint64_t{info.offset} + info.packedSize <= archive.dataSize();
+}
+
+bool IsKnownPacking(std::uint8_t type) {
+    return type == kTypeStored || type == kTypeZlib;
+}
+
+// Whether a raw entry is written wrapped as gzip, from its first stored bytes.
+bool WrapsAsGzip(const DatArchive& archive, const EntryInfo& info) {
+    std::uint8_t head[2] = {};
+    return info.packedSize >= 2 && archive.readAt(info.offset, head, 2) == 2 &&
+           BeginsWithBestZlibHeader(head, 2);
+}
+
 }  // namespace
 
-std::string OutputPathOf(const ExtractTarget& target, std::string_view name) {
-    std::string path;
-    if (const auto folder = FolderFor(target, name)) {
-        for (std::string_view rest = *folder;;) {
-            const auto slash = rest.find('\\');
-            const std::string_view component = rest.substr(0, slash);
-            if (!component.empty()) path.append(component).push_back('\\');
-            if (slash == std::string_view::npos) break;
-            rest.remove_prefix(slash + 1);
-        }
+PlannedOutput PlanOutput(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                         const ExtractTarget& target) {
+    const EntryInfo info = GetEntryInfo(table, index);
+    const std::string_view fileName = SplitFolderAndFile(info.name).file;
+    PlannedOutput plan;
+    if (const auto folder = FolderFor(target, info.name)) {
+        std::vector<std::string_view> components;
+        plan.refused = !FolderComponents(*folder, components);
+        for (std::string_view component : components) plan.path.append(component).push_back('\\');
     }
-    return path.append(SplitFolderAndFile(name).file);
+    plan.path.append(fileName);
+    plan.refused = plan.refused || !IsSafeComponent(fileName) || !LiesWithinFile(archive, info) ||
+                   (target.unpack && !IsKnownPacking(info.type));
+    if (plan.refused) return plan;
+    if (target.unpack) {
+        plan.bytes = info.realSize;
+    } else if (WrapsAsGzip(archive, info)) {
+        plan.path += ".gz";
+        plan.bytes = info.packedSize - 2 + GzipHeader(fileName).size();
+    } else {
+        plan.bytes = info.packedSize;
+    }
+    return plan;
 }
 
 std::string StreamOutcome(StreamResult result) {
@@ -119,80 +156,82 @@ std::string UnknownPackingOutcome(std::uint8_t type) {
 }
 
 EntryExtractor::EntryExtractor(const DatArchive& archive, const EntryTable& table,
-                               const ExtractTarget& target, ExtractShared* shared, unsigned worker)
+                               const ExtractTarget& target, ExtractShared* shared)
     : archive_(archive),
       table_(table),
       target_(target),
       monitor_(shared ? shared->monitor : nullptr),
-      worker_(worker),
       folders_(std::make_unique<OutputFolders>(target.destination)),
       inflater_(std::make_unique<EntryInflater>()) {}
 
 EntryExtractor::~EntryExtractor() = default;
 
-std::string EntryExtractor::extract(EntryIndex index) {
+EntryOutcome EntryExtractor::extract(EntryIndex index) {
     const EntryInfo info = GetEntryInfo(table_, index);
-    if (std::uint64_t{info.offset} + info.packedSize > archive_.dataSize())
-        return kOutcomeCannotRead;
+    if (!LiesWithinFile(archive_, info)) return {OutcomeKind::CannotRead};
     StoredBytes stored(archive_, info, monitor_);
-    if (!stored.readNext()) return kOutcomeCannotRead;
+    if (!stored.readNext()) return {OutcomeKind::CannotRead};
 
     const std::string_view fileName = SplitFolderAndFile(info.name).file;
     const std::optional<std::string_view> folder = FolderFor(target_, info.name);
     std::vector<std::string_view> components;
-    if (!IsSafeComponent(fileName)) return CannotWrite(info);
-    if (folder && !FolderComponents(*folder, components)) return CannotWrite(info);
-
-    Writing writing = Writing::Stored;
-    if (!target_.unpack) {
-        if (BeginsWithBestZlibHeader(stored.data(), stored.size())) writing = Writing::Gzip;
-    } else if (info.type == kTypeZlib) {
-        writing = Writing::Inflate;
-    } else if (info.type != kTypeStored) {
-        return UnknownPackingOutcome(info.type);
+    if (!IsSafeComponent(fileName)) return CannotWriteOutcome(0);
+    if (folder && !FolderComponents(*folder, components)) return CannotWriteOutcome(0);
+    if (target_.unpack && !IsKnownPacking(info.type)) {
+        return {OutcomeKind::UnknownPacking, 0, info.type};
     }
+    const bool gzip = !target_.unpack && BeginsWithBestZlibHeader(stored.data(), stored.size());
+    return write(info, stored, folder.value_or(std::string_view()), components, gzip);
+}
+
+EntryOutcome EntryExtractor::write(const EntryInfo& info, StoredBytes& stored,
+                                   std::string_view folder,
+                                   const std::vector<std::string_view>& components, bool gzip) {
+    const std::string_view fileName = SplitFolderAndFile(info.name).file;
     std::string outName = Cp1252ToUtf8(fileName);
-    if (writing == Writing::Gzip) outName += ".gz";
+    if (gzip) outName += ".gz";
 
     MadeFolders made;
     TemporaryFile out;
-    if (!open(folder.value_or(std::string_view()), components, made, out)) {
+    if (const int error = open(folder, components, made, out); error != 0) {
         made.removeAll();
-        return CannotWrite(info);
+        return CannotWriteOutcome(error);
     }
-    StreamResult result =
-        writing == Writing::Inflate
-            ? inflater_->inflate(
-                  stored, info.realSize,
-                  [&out](const std::uint8_t* data, std::size_t size) {
-                      return out.write(data, size);
-                  },
-                  monitor_)
-            : WriteStored(stored, fileName, writing == Writing::Gzip, out, monitor_);
+    StreamResult result = target_.unpack && info.type == kTypeZlib
+                              ? inflater_->inflate(
+                                    stored, info.realSize,
+                                    [&out](const std::uint8_t* data, std::size_t size) {
+                                        return out.write(data, size);
+                                    },
+                                    monitor_)
+                              : WriteStored(stored, fileName, gzip, out, monitor_);
     if (result == StreamResult::Ok) {
-        if (out.commit(outName)) return kOutcomeOk;
+        if (out.commit(outName)) return {};
         result = StreamResult::OutputFailed;
     }
+    const int error = out.error();
     out.discard();
     made.removeAll();
-    return Outcome(result, info);
+    return OutcomeOf(result, error);
 }
 
-bool EntryExtractor::open(std::string_view folder, const std::vector<std::string_view>& components,
-                          MadeFolders& made, TemporaryFile& out) {
+int EntryExtractor::open(std::string_view folder, const std::vector<std::string_view>& components,
+                         MadeFolders& made, TemporaryFile& out) {
     // Another entry's clean-up may remove a folder on the way just after this walk entered it:
     // nothing can be made in it then (ENOENT), and a fresh walk makes it again.
+    int error = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int dir = folders_->enter(folder, components, made);
-        if (dir >= 0 && out.create(dir, worker_)) return true;
-        if (errno != ENOENT) return false;
+        if (dir >= 0 && out.create(dir)) return 0;
+        error = dir >= 0 ? out.error() : errno;
+        if (error != ENOENT) break;
         folders_->forget();
     }
-    return false;
+    return error;
 }
 
-std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
-                         const ExtractTarget& target, ExtractShared* shared) {
+EntryOutcome ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                          const ExtractTarget& target, ExtractShared* shared) {
     return EntryExtractor(archive, table, target, shared).extract(index);
 }
 

@@ -12,6 +12,7 @@
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
 #include "extract/batch_monitor.h"
+#include "extract/entry_outcome.h"
 #include "extract/stored_stream.h"
 
 namespace tarvix {
@@ -26,13 +27,14 @@ inline constexpr std::array<std::uint8_t, 10> kGzipHeader = {0x1F, 0x8B, 0x08, 0
 inline constexpr std::uint8_t kTypeStored = 0;
 inline constexpr std::uint8_t kTypeZlib = 1;
 
+// The texts of the outcomes that the viewer and the check share with extraction.
 inline constexpr const char* kOutcomeOk = "ok";
 inline constexpr const char* kOutcomeCannotRead = "Cannot read DAT file";
 inline constexpr const char* kOutcomeDamaged = "Packed data is damaged";
 inline constexpr const char* kOutcomeNoMemory = "Not enough memory to unpack";
 inline constexpr const char* kOutcomeCancelled = "Cancelled";
 // The outcome of streaming an entry's bytes that ended as `result`; "Cannot write" alone for
-// an output that failed, which an extraction completes with the entry's name.
+// an output that failed.
 std::string StreamOutcome(StreamResult result);
 // "Unknown packing (Type <n>)"
 std::string UnknownPackingOutcome(std::uint8_t type);
@@ -50,10 +52,22 @@ struct ExtractTarget {
     std::string droppedPrefix{};
 };
 
-// Where below the destination an entry named `name` goes: its folder components and its file
-// name, joined by backslashes, without empty components and before any ".gz". Entries of one
-// batch write the same file exactly when these are equal.
-std::string OutputPathOf(const ExtractTarget& target, std::string_view name);
+// What writing an entry will do, known before anything is written.
+struct PlannedOutput {
+    // Where below the destination it goes: its folder components and the file name it is
+    // written under (after the ".gz" of a wrapped entry), joined by backslashes, without
+    // empty components. Entries of one batch write the same file exactly when these are equal.
+    std::string path;
+    // The most it writes: its stored bytes (with the gzip header) or, unpacked, its RealSize.
+    std::uint64_t bytes = 0;
+    // Whether it fails however it is written: its stored bytes do not lie within the file,
+    // its name is unsafe, or its packing is unknown to unpacking.
+    bool refused = false;
+};
+// What writing entry `index` below `target` will do. A raw entry's first stored bytes are read
+// for the ".gz" decision, as its extraction reads them.
+PlannedOutput PlanOutput(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                         const ExtractTarget& target);
 
 // What the entries of one batch share while they are written, possibly on several threads.
 struct ExtractShared {
@@ -71,33 +85,33 @@ class TemporaryFile;
 // inflater's buffers (see EntryInflater).
 class EntryExtractor {
 public:
-    // `worker` (0 for the first) keeps the workers' temporary files apart.
     EntryExtractor(const DatArchive& archive, const EntryTable& table, const ExtractTarget& target,
-                   ExtractShared* shared = nullptr, unsigned worker = 0);
+                   ExtractShared* shared = nullptr);
     ~EntryExtractor();
     EntryExtractor(const EntryExtractor&) = delete;
     EntryExtractor& operator=(const EntryExtractor&) = delete;
 
     // Writes entry `index`, as ExtractEntry() says.
-    std::string extract(EntryIndex index);
+    EntryOutcome extract(EntryIndex index);
 
 private:
-    bool open(std::string_view folder, const std::vector<std::string_view>& components,
-              MadeFolders& made, TemporaryFile& out);
+    EntryOutcome write(const EntryInfo& info, StoredBytes& stored, std::string_view folder,
+                       const std::vector<std::string_view>& components, bool gzip);
+    // The errno that kept the output from being made; 0 once it is open.
+    int open(std::string_view folder, const std::vector<std::string_view>& components,
+             MadeFolders& made, TemporaryFile& out);
 
     const DatArchive& archive_;
     const EntryTable& table_;
     const ExtractTarget& target_;
     BatchMonitor* monitor_;
-    unsigned worker_;
     std::unique_ptr<OutputFolders> folders_;
     std::unique_ptr<EntryInflater> inflater_;
 };
 
-// Writes entry `index` below the target. Returns "ok" or what went wrong: "Cannot write
-// <name>" (the entry's full internal name, as UTF-8), "Cannot read DAT file", and when
-// unpacking "Packed data is damaged", "Unknown packing (Type <n>)" or "Not enough memory to
-// unpack"; "Cancelled" when the monitor asked for it part-way.
+// Writes entry `index` below the target. Returns Ok or what went wrong: CannotWrite (with the
+// system's errno, or none for an unsafe name), CannotRead, and when unpacking Damaged,
+// UnknownPacking or NoMemory; Cancelled when the monitor asked for it part-way.
 //
 // Unpacking: Type 0 entries are written as stored, Type 1 entries are inflated and must be a
 // valid zlib stream that ends exactly at PackedSize and gives exactly RealSize bytes; both
@@ -108,7 +122,7 @@ private:
 // when complete, so a failure part-way leaves nothing behind (neither the file nor the folders
 // made for it) and loses no file that was there before. Names that would lead outside the
 // destination are refused, and no existing link is followed.
-std::string ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
-                         const ExtractTarget& target, ExtractShared* shared = nullptr);
+EntryOutcome ExtractEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
+                          const ExtractTarget& target, ExtractShared* shared = nullptr);
 
 }  // namespace tarvix

@@ -35,10 +35,17 @@ int OpenOrMakeFolder(int parent, const char* name, bool& made) {
 
 }  // namespace
 
+bool MadeFolders::add(int parent, std::string name) {
+    UniqueFd held(::fcntl(parent, F_DUPFD_CLOEXEC, 0));
+    if (!held.valid()) return false;
+    made_.push_back({std::move(held), std::move(name)});
+    return true;
+}
+
 void MadeFolders::removeAll() {
     for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
-        std::error_code ec;
-        std::filesystem::remove(*it, ec);  // fails, and so keeps it, when anything is inside
+        // Fails, and so keeps it, when anything is inside.
+        ::unlinkat(it->parent.get(), it->name.c_str(), AT_REMOVEDIR);
     }
     made_.clear();
 }
@@ -67,14 +74,16 @@ void OutputFolders::forget() {
 int OutputFolders::walk(const std::vector<std::string_view>& components, MadeFolders& made) {
     UniqueFd current;
     int at = root_.get();
-    std::filesystem::path path = destination_;
     for (std::string_view component : components) {
-        const std::string name = Cp1252ToUtf8(component);
-        path /= PathFromUtf8(name);
+        std::string name = Cp1252ToUtf8(component);
         bool madeHere = false;
         UniqueFd next(OpenOrMakeFolder(at, name.c_str(), madeHere));
-        if (madeHere) made.add(path);
-        if (!next.valid()) return -1;
+        const int error = errno;  // what the caller reports, whatever holding the parent does
+        if (madeHere) made.add(at, std::move(name));
+        if (!next.valid()) {
+            errno = error;
+            return -1;
+        }
         current = std::move(next);
         at = current.get();
     }

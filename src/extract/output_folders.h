@@ -11,14 +11,22 @@ namespace tarvix {
 
 // The folders one entry made on its way to its file, so that a failure can take them away
 // again: deepest first, and each only while empty, so nothing that another entry or anyone
-// else put there is touched.
+// else put there is touched. Each is removed by name from its parent held open since it was
+// made, never through a path: a folder on the way swapped for a link meanwhile cannot send
+// the removal elsewhere.
 class MadeFolders {
 public:
-    void add(std::filesystem::path folder) { made_.push_back(std::move(folder)); }
+    // Folder `name` (as on disk) made in the open folder `parent`; false when `parent` cannot
+    // be held (the folder is then left in place).
+    bool add(int parent, std::string name);
     void removeAll();
 
 private:
-    std::vector<std::filesystem::path> made_;
+    struct Made {
+        UniqueFd parent;
+        std::string name;
+    };
+    std::vector<Made> made_;
 };
 
 // One worker's way into the folders below a destination. A folder path is walked a component

@@ -14,7 +14,7 @@ void CExtractDlg::ShowFolderMenu(const QPoint& globalPos) {
     QAction* folder = menu.addAction(tr("Extract &folder..."));
     QAction* all = menu.addAction(tr("Extract &all..."));
     menu.addSeparator();
-    QAction* find = menu.addAction(tr("&Find files..."));
+    QAction* find = menu.addAction(tr("F&ind files..."));
     folder->setEnabled(selectedFolder().has_value());
     all->setEnabled(archive_.entryCount() > 0);
     if (runningBatch_) menu.setEnabled(false);

@@ -1,5 +1,7 @@
 #include "ui/frm_player.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
@@ -12,6 +14,9 @@ namespace {
 
 // Played at this rate when the file says 0 frames per second.
 constexpr int kDefaultFps = 10;
+// No screen shows more frames than this; a higher rate from the file would only make the
+// timer fire back to back.
+constexpr int kMaxFps = 240;
 // The zoom a new FRM starts with is the largest that keeps its frames within this.
 constexpr int kFitWidth = 480;
 constexpr int kFitHeight = 360;
@@ -115,7 +120,8 @@ void FrmPlayer::showFrm(std::vector<std::uint8_t> bytes, FrmImage frm, const Pal
     const QSignalBlocker blockFrames(frameBox_);
     frameBox_->setRange(0, frm_.framesPerDirection - 1);
     frameBox_->setValue(0);
-    const int fps = frm_.framesPerSecond == 0 ? kDefaultFps : frm_.framesPerSecond;
+    const int fps =
+        frm_.framesPerSecond == 0 ? kDefaultFps : std::min<int>(frm_.framesPerSecond, kMaxFps);
     timer_.setInterval(1000 / fps);
     direction_ = -1;
     chooseDirection(0);

@@ -36,6 +36,14 @@ TEST(NamePattern, MatchesPathsAsTyped) {
         {"ART/CRITTERS", pick, "ART\\CRITTERS", true},
         {"CRITTERS", pick, "ART\\CRITTERS\\X.FRM", false},
         {"art", pick, "ARTWORK.TXT", false},
+        // Separators at either end, as completion types a folder, are ignored when picking.
+        {"art/", pick, "ART\\CRITTERS\\X.FRM", true},
+        {"/art/intrface", pick, "ART\\INTRFACE\\IFACE.FRM", true},
+        {"//art//", pick, "ART\\X", true},
+        {"art/", pick, "ARTWORK.TXT", false},
+        {"/art/*.frm", pick, "ART\\X.FRM", true},
+        {"/", pick, "ANY", false},
+        {"/art", find, "ART\\X", false},  // searching keeps them: a folder ending in ART
         // Wildcards: the whole path.
         {"*.frm", find, "ART\\INTRFACE\\IFACE.FRM", true},
         {"*.frm", find, "ART\\INTRFACE\\IFACE.FRM.BAK", false},
@@ -71,7 +79,15 @@ TEST(Utf8ToCp1252, TakesEveryByteBackAndRefusesWhatItCannotHold) {
     EXPECT_EQ(Utf8ToCp1252("\xE2\x82\xAC"), std::string("\x80"));  // €
     EXPECT_EQ(Utf8ToCp1252("\xC4\x80"), std::nullopt);             // Ā
     EXPECT_EQ(Utf8ToCp1252("\xC3"), std::nullopt);                 // cut short
-    EXPECT_EQ(Utf8ToCp1252("\xC0\x80"), std::nullopt);             // overlong
+    // Overlong forms of '/', of NUL, of 'é' and of U+FFFF.
+    for (const char* overlong : {"\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xC0\x80",
+                                 "\xE0\x83\xA9", "\xF0\x8F\xBF\xBF"}) {
+        EXPECT_EQ(Utf8ToCp1252(overlong), std::nullopt) << overlong;
+    }
+    EXPECT_EQ(Utf8ToCp1252("a\xE0\x80\xAF"
+                           "b"),
+              std::nullopt);                                   // within a name
+    EXPECT_EQ(Utf8ToCp1252("\xC3\xA9"), std::string("\xE9"));  // the shortest form stays
     EXPECT_EQ(Utf8ToCp1252("\xFF"), std::nullopt);
 }
 

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "cli_fixture.h"
@@ -273,9 +275,118 @@ TEST_F(CliTest, ReadOnlyFolderFailsEveryEntry) {
     fs::permissions(work / "ro", fs::perms::owner_read | fs::perms::owner_exec);
     const CliRun run = Run({"extract", "-C", "ro", Archive(ModEntries()), "*.TXT"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Cannot write ART\\INTRFACE\\HELP.TXT\nCannot write README.TXT\n");
+    EXPECT_EQ(run.err,
+              "Cannot write ART\\INTRFACE\\HELP.TXT: Permission denied\n"
+              "Cannot write README.TXT: Permission denied\n");
     fs::permissions(work / "ro", fs::perms::owner_all);
     EXPECT_TRUE(fs::is_empty(work / "ro"));
+}
+
+// Entries in folders of their own that each unpack to 1 MiB: a batch long enough to be
+// stopped part-way.
+std::vector<datwriter::Entry> SlowEntries() {
+    const datwriter::Entry megabyte = Packed("F", std::string(1 << 20, 'z'));
+    std::vector<datwriter::Entry> entries(300, megabyte);
+    for (int i = 0; i < 300; ++i) entries[i].name = "D" + std::to_string(i) + "\\F";
+    return entries;
+}
+
+// What a stopped run left: no temporary file, no file cut short, and after a clean stop no
+// folder without its file (a process ended at once leaves the folders it was writing in).
+void ExpectNothingHalfDone(const fs::path& out, bool cleanStop) {
+    for (const auto& item : fs::recursive_directory_iterator(out)) {
+        const std::string name = item.path().filename().string();
+        EXPECT_FALSE(name.starts_with(".tarvix-")) << item.path();
+        if (item.is_directory() && cleanStop) {
+            EXPECT_TRUE(fs::exists(item.path() / "F")) << item.path();
+        }
+        if (item.is_regular_file()) {
+            EXPECT_EQ(fs::file_size(item.path()), 1u << 20) << item.path();
+        }
+    }
+}
+
+struct StopCase {
+    const char* what;
+    std::vector<int> signals;
+    int status;  // 0: 128 plus either signal's number
+    bool clean;  // stopped by the batch, "interrupted: ..." said; else ended at once
+};
+
+class StopTest : public CliTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopTest, StopsCleanlyPartWay) {
+    const StopCase& c = GetParam();
+    fs::create_directory(work / "out");
+    const std::string archive = Archive(SlowEntries());
+    bool signalled = false;
+    const CliRun run = RunCliSignalled(
+        {"extract", "-C", "out", archive}, work.path(), [&] { return !fs::is_empty(work / "out"); },
+        c.signals, signalled);
+    ASSERT_TRUE(signalled) << "nothing was written within ten seconds";
+    if (c.status != 0) {
+        EXPECT_EQ(run.status, c.status) << run.err;
+    } else {
+        EXPECT_TRUE(run.status == 128 + c.signals[0] || run.status == 128 + c.signals[1])
+            << run.status;
+    }
+    EXPECT_EQ(run.err.find("tarvix-cli: interrupted: ") != std::string::npos, c.clean) << run.err;
+    ExpectNothingHalfDone(work / "out", c.clean);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, StopTest,
+    ::testing::Values(StopCase{"Ctrl+C", {SIGINT}, 130, true},
+                      StopCase{"SIGTERM", {SIGTERM}, 143, true},
+                      StopCase{"SIGHUP", {SIGHUP}, 129, true},
+                      // Two of one signal sent at once arrive as one; two kinds arrive both.
+                      // Either may be taken first: the status is for one of them.
+                      StopCase{"Ctrl+C and SIGTERM end at once", {SIGINT, SIGTERM}, 0, false},
+                      StopCase{"SIGHUP and Ctrl+C end at once", {SIGHUP, SIGINT}, 0, false}),
+    NameOfCase<StopCase>);
+
+// Overlapping entries that claim 4 GiB each once unpacked: far more than any disk has. Raw,
+// they are a few bytes each and fit.
+TEST_F(CliTest, BatchThatCannotFitIsRefusedBeforeAnythingIsWritten) {
+    std::vector<datwriter::Entry> entries;
+    for (int i = 0; i < 3000; ++i) {
+        datwriter::Entry entry = Packed("D\\E" + std::to_string(i), "x");
+        entry.realSize = 0xFFFFFFFFu;
+        entry.offset = 0;
+        entries.push_back(entry);
+    }
+    const std::string archive = Archive(entries);
+    fs::create_directory(work / "out");
+    const CliRun refused = Run({"extract", "-C", "out", archive});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.starts_with(
+        "tarvix-cli: Not enough free space: the files need 12.9 TB, the destination has "))
+        << refused.err;
+    EXPECT_TRUE(refused.err.ends_with(". Nothing was written.\n")) << refused.err;
+    EXPECT_TRUE(fs::is_empty(work / "out"));
+
+    const CliRun raw = Run({"extract", "-C", "out", "--raw", archive, "D/E2999"});
+    EXPECT_EQ(raw.status, 0) << raw.err;
+    EXPECT_EQ(Snapshot(work / "out"),
+              (Files{{"D", "<dir>"}, {"D/E2999.gz", GzipWrapped("E2999", Zlib("x"))}}));
+}
+
+// Entries named like the temporary files of an older version, beside a big one, on every
+// core: each lands whole, under its own name, and leftovers of an interrupted run are no
+// obstacle.
+TEST_F(CliTest, EntriesNamedLikeTemporaryFilesLandWhole) {
+    const std::string big(8 << 20, 'b');
+    const std::string archive =
+        Archive({Make("BIG", big), Make(".tarvix-0.part", "p0"), Make(".tarvix-1.part", "p1")});
+    fs::create_directory(work / "out");
+    for (int i = 0; i < 120; ++i)
+        std::ofstream(work / "out" / (".tarvix-" + std::to_string(i) + ".part")) << "old";
+    const CliRun run = Run({"extract", "-C", "out", archive});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(fs::file_size(work / "out" / "BIG"), big.size());
+    EXPECT_EQ(ReadFile(work / "out" / ".tarvix-0.part"), "p0");
+    EXPECT_EQ(ReadFile(work / "out" / ".tarvix-1.part"), "p1");
+    EXPECT_EQ(ReadFile(work / "out" / ".tarvix-2.part"), "old");
 }
 
 }  // namespace

@@ -4,11 +4,22 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
+#include <thread>
+
 #include "support/temp_dir.h"
 
 namespace tarvix::test {
 
 CliRun RunCli(const std::vector<std::string>& args, const std::filesystem::path& workDir) {
+    bool signalled = false;
+    return RunCliSignalled(args, workDir, nullptr, {}, signalled);
+}
+
+CliRun RunCliSignalled(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                       const std::function<bool()>& ready, const std::vector<int>& signals,
+                       bool& signalled) {
     const TempDir capture;
     const std::string outPath = capture / "stdout";
     const std::string errPath = capture / "stderr";
@@ -27,7 +38,18 @@ CliRun RunCli(const std::vector<std::string>& args, const std::filesystem::path&
 
     CliRun run;
     pid_t pid = 0;
+    signalled = false;
     if (posix_spawn(&pid, TARVIX_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+        if (ready) {
+            for (int waited = 0; waited < 10000 && !signalled; ++waited) {
+                if (ready()) {
+                    for (int signal : signals) kill(pid, signal);
+                    signalled = true;
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
+        }
         int wstatus = 0;
         waitpid(pid, &wstatus, 0);
         if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);

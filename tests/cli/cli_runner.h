@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,11 @@ struct CliRun {
 // Runs build/tarvix-cli with `args` (argv[1] onwards) in `workDir`, stdin empty, stdout and
 // stderr captured through files (never a terminal, so no progress line).
 CliRun RunCli(const std::vector<std::string>& args, const std::filesystem::path& workDir);
+
+// The same, sending `signals` one right after the other as soon as `ready` holds (looked at
+// every millisecond, for at most ten seconds). `signalled` tells whether they were sent.
+CliRun RunCliSignalled(const std::vector<std::string>& args, const std::filesystem::path& workDir,
+                       const std::function<bool()>& ready, const std::vector<int>& signals,
+                       bool& signalled);
 
 }  // namespace tarvix::test

@@ -83,7 +83,7 @@ TEST_F(ArchiveCheckTest, ContentProblemsAreTheOutcomesOfUnpacking) {
     ExtractTarget target{dest(), std::nullopt, /*unpack*/ true};
     for (EntryIndex i = 0; i < 60; ++i) {
         const EntryCheck check = CheckEntry(archive, table, i);
-        const std::string outcome = ExtractEntry(archive, table, i, target);
+        const std::string outcome = TextOf(i, ExtractEntry(archive, table, i, target));
         const bool unsafeOnly =
             check.problems.size() == 1 && check.problems[0].starts_with("Unsafe name component");
         if (check.problems.empty() || unsafeOnly) {

@@ -153,7 +153,8 @@ TEST_F(BatchExtractionTest, CancelStopsInsideAnEntryAndLeavesNothing) {
             ExtractShared shared;
             shared.monitor = &monitor;
             const ExtractTarget target{dest(), "NEW\\SUB", unpack};
-            EXPECT_EQ(ExtractEntry(archive, table, entry, target, &shared), kOutcomeCancelled);
+            EXPECT_EQ(ExtractEntry(archive, table, entry, target, &shared).kind,
+                      OutcomeKind::Cancelled);
             EXPECT_EQ(monitor.progress().bytesDone, 64u * 1024);
             EXPECT_TRUE(Snapshot(dest()).empty());
         }
@@ -178,7 +179,7 @@ TEST_F(BatchExtractionTest, OwnFoldersAndFileFolderClashes) {
         {"whole archive",
          "",
          {0, 1, 2, 3, 4, 5},
-         {"Cannot write X\\Y", "Cannot write Z"},
+         {"Cannot write X\\Y: Not a directory", "Cannot write Z: Is a directory"},
          {{"X", "top"},
           {"ART", "<dir>"},
           {"ART/CRITTERS", "<dir>"},
@@ -255,7 +256,7 @@ TEST_F(BatchExtractionTest, WriteFailingPartWayLeavesNoPartialFile) {
     setrlimit(RLIMIT_FSIZE, &saved);
     sigaction(SIGXFSZ, &previous, nullptr);
 
-    EXPECT_EQ(report.failures, std::vector<std::string>{"Cannot write BIG"});
+    EXPECT_EQ(report.failures, std::vector<std::string>{"Cannot write BIG: File too large"});
     EXPECT_EQ(Snapshot(dest()),
               (std::map<std::string, std::string>{
                   {"A", "first"}, {"BIG", "what was there before"}, {"C", "last"}}));

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/cp1252.h"
 #include "archive/dat_archive.h"
+#include "archive/dat_entry.h"
 #include "archive/entry_table.h"
 #include "archive/folder_index.h"
 #include "dat_writer.h"
@@ -30,7 +32,13 @@ protected:
     std::filesystem::path dest() const { return work / "out"; }
 
     std::string Extract(EntryIndex index, std::optional<std::string> preserved = std::nullopt) {
-        return ExtractEntry(archive, table, index, ExtractTarget{dest(), std::move(preserved)});
+        return TextOf(index, ExtractEntry(archive, table, index,
+                                          ExtractTarget{dest(), std::move(preserved)}));
+    }
+
+    // What a user reads of entry `index`'s outcome.
+    std::string TextOf(EntryIndex index, const EntryOutcome& outcome) const {
+        return OutcomeText(outcome, Cp1252ToUtf8(GetEntryInfo(table, index).name));
     }
 
     TempDir work;
