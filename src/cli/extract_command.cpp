@@ -64,13 +64,23 @@ void ReportWrittenFiles(const CommandLine& line, const LoadedArchive& loaded,
     }
 }
 
-int ReportBatch(const BatchReport& report, bool interrupted, bool unmatched) {
+// The batch's refusal or its failures, on standard error. False when it was refused whole.
+bool ReportFailures(const BatchReport& report) {
+    if (report.noRoom) {
+        std::fprintf(stderr, "tarvix-cli: %s\n", NoRoomText(*report.noRoom).c_str());
+        return false;
+    }
     for (const std::string& failure : report.failures)
         std::fprintf(stderr, "%s\n", PrintableLine(failure).c_str());
-    if (interrupted) {
+    return true;
+}
+
+int ExitStatusOf(const BatchReport& report, int stopSignal, bool unmatched) {
+    // A signal that came after the last entry was written stopped nothing.
+    if (stopSignal != 0 && report.cancelled) {
         std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu file(s) written\n",
                      report.written, report.total);
-        return kExitInterrupted;
+        return StoppedStatus(stopSignal);
     }
     return unmatched || !report.failures.empty() ? kExitFailures : kExitDone;
 }
@@ -86,10 +96,11 @@ int RunStackExtract(const CommandLine& line) {
     options.monitor = &monitor;
     BatchReport report;
     ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
-    const bool interrupted =
+    const int stopSignal =
         RunWatched([&] { report = ExtractStack(*stack, selection.entries, target, options); },
                    monitor, progress);
-    return ReportBatch(report, interrupted, unmatched);
+    if (!ReportFailures(report)) return kExitFailures;
+    return ExitStatusOf(report, stopSignal, unmatched);
 }
 
 }  // namespace
@@ -115,20 +126,9 @@ int RunExtract(const CommandLine& line) {
         },
         monitor, progress);
 
-    if (report.noRoom) {
-        std::fprintf(stderr, "tarvix-cli: %s\n", NoRoomText(*report.noRoom).c_str());
-        return kExitFailures;
-    }
-    for (const std::string& failure : report.failures)
-        std::fprintf(stderr, "%s\n", PrintableLine(failure).c_str());
+    if (!ReportFailures(report)) return kExitFailures;
     ReportWrittenFiles(line, *loaded, selection.entries, target, report);
-    // A signal that came after the last entry was written stopped nothing.
-    if (stopSignal != 0 && report.cancelled) {
-        std::fprintf(stderr, "tarvix-cli: interrupted: %zu of %zu file(s) written\n",
-                     report.written, report.total);
-        return StoppedStatus(stopSignal);
-    }
-    return unmatched || !report.failures.empty() ? kExitFailures : kExitDone;
+    return ExitStatusOf(report, stopSignal, unmatched);
 }
 
 }  // namespace tarvix::cli

@@ -73,12 +73,13 @@ int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
     options.monitor = &monitor;
     PackReport report;
     ProgressLine progress(!line.quiet && ProgressLine::StderrIsTerminal());
-    const bool interrupted =
+    const int stopSignal =
         RunWatched([&] { report = WriteArchive(plan, options); }, monitor, progress);
+    // A signal that came after the archive was complete stopped nothing.
     if (report.written) return skipped ? kExitFailures : kExitDone;
-    if (interrupted || report.cancelled) {
+    if (stopSignal != 0 || report.cancelled) {
         Say("interrupted: " + QuoteArgument(line.archive) + " left as it was");
-        return kExitInterrupted;
+        return stopSignal != 0 ? StoppedStatus(stopSignal) : kExitInterrupted;
     }
     Say(report.error);
     Say(QuoteArgument(line.archive) + " left as it was");

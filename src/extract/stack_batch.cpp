@@ -62,6 +62,7 @@ ExtractTarget TargetForFolder(const SourceStack& stack, std::uint32_t folder,
 void AppendReport(BatchReport& into, BatchReport&& part) {
     into.written += part.written;
     into.cancelled = into.cancelled || part.cancelled;
+    if (part.noRoom && !into.noRoom) into.noRoom = part.noRoom;
     for (std::string& failure : part.failures) into.failures.push_back(std::move(failure));
 }
 
@@ -75,15 +76,15 @@ BatchReport ExtractFolderFiles(const StackSource& source, const std::vector<Entr
             break;
         }
         LooseEntry loose;
-        const std::string outcome =
+        const EntryOutcome outcome =
             loose.open(source, index)
                 ? ExtractEntry(loose.archive, loose.table, 0, target, monitor ? &shared : nullptr)
-                : kOutcomeCannotRead;
+                : EntryOutcome{OutcomeKind::CannotRead};
         if (monitor) monitor->fileDone();
-        if (outcome == kOutcomeOk) {
+        if (outcome.ok()) {
             ++report.written;
         } else {
-            report.cancelled = report.cancelled || outcome == kOutcomeCancelled;
+            report.cancelled = report.cancelled || outcome.kind == OutcomeKind::Cancelled;
             report.failures.push_back(FailureLine(Cp1252ToUtf8(source.entryName(index)), outcome));
         }
     }

@@ -168,9 +168,9 @@ struct PlacementNoteCase {
     std::size_t notes;
 };
 
-class CheckNoteTest : public CliTest, public ::testing::WithParamInterface<PlacementNoteCase> {};
+class PlacementNoteTest : public CliTest, public ::testing::WithParamInterface<PlacementNoteCase> {};
 
-TEST_P(CheckNoteTest, NotesButNoProblems) {
+TEST_P(PlacementNoteTest, NotesButNoProblems) {
     const PlacementNoteCase& c = GetParam();
     const CliRun run = Run({"check", "-q", Archive(c.entries)});
     EXPECT_EQ(run.status, 0);
@@ -191,7 +191,7 @@ Entry At(std::string name, const std::string& data, std::uint32_t offset) {
 const std::string kFirst = "0123456789";  // the first entry's bytes, at offset 0
 
 INSTANTIATE_TEST_SUITE_P(
-    Notes, CheckNoteTest,
+    Notes, PlacementNoteTest,
     ::testing::Values(
         PlacementNoteCase{"entries side by side", {Make("A", kFirst), Make("B", "abc")}, "", 0},
         PlacementNoteCase{

@@ -261,8 +261,8 @@ TEST_F(StackCliTest, FileAndFolderOfOnePathClashAsUsual) {
         std::string written;  // the file that came out
     };
     const Row rows[] = {
-        {{file, folder}, "Cannot write text\\english\\game.msg\n", "text/english"},
-        {{folder, file}, "Cannot write text\\english\n", "text/english/game.msg"},
+        {{file, folder}, "Cannot write text\\english\\game.msg: Not a directory\n", "text/english"},
+        {{folder, file}, "Cannot write text\\english: Is a directory\n", "text/english/game.msg"},
     };
     for (const Row& row : rows) {
         fs::remove_all(work / "out");
