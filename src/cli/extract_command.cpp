@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
@@ -11,6 +13,7 @@
 #include "cli/loaded_archive.h"
 #include "cli/watched_run.h"
 #include "extract/batch_extraction.h"
+#include "extract/extraction_plan.h"
 
 namespace tarvix::cli {
 namespace {
@@ -33,10 +36,12 @@ bool IsUsableDestination(const std::string& dir) {
     return problem == nullptr;
 }
 
-ExtractTarget TargetFor(const CommandLine& line) {
-    ExtractTarget target{fs::path(line.directory), std::nullopt, /*unpack*/ !line.raw};
-    target.ownFolders = !line.flat;
-    return target;
+ExtractionPlan PlanFor(const CommandLine& line, const LoadedArchive& loaded,
+                       std::vector<EntryIndex> entries) {
+    ExtractionSubject subject{ExtractionSubject::Kind::Entries, std::move(entries)};
+    const ExtractionOptions options{/*preservePaths*/ !line.flat, /*unpack*/ !line.raw};
+    return PlanExtraction(loaded.archive, loaded.folders.get(), std::move(subject), options,
+                          fs::path(line.directory));
 }
 
 }  // namespace
@@ -45,10 +50,10 @@ int RunExtract(const CommandLine& line) {
     if (!IsUsableDestination(line.directory)) return kExitUsage;
     const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
-    const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
+    Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
     const bool unmatched = ReportUnmatched(selection);
 
-    const ExtractTarget target = TargetFor(line);
+    const ExtractionPlan plan = PlanFor(line, *loaded, std::move(selection.entries));
     BatchMonitor monitor;
     BatchOptions options;
     options.monitor = &monitor;
@@ -57,7 +62,7 @@ int RunExtract(const CommandLine& line) {
     const bool interrupted = RunWatched(
         [&] {
             report =
-                ExtractBatch(loaded->archive, loaded->table, selection.entries, target, options);
+                ExtractBatch(loaded->archive, loaded->table, plan.entries, plan.target, options);
         },
         monitor, progress);
 

@@ -217,6 +217,7 @@ TEST_F(FindWindowTest, ExtractWritesTheSelectedResultsWithTheMainWindowsOptions)
         const std::size_t asked = dialogs.saveRequests.size();
         dialogs.answerSave(dest / "ignored");
         QTest::mouseClick(find->findChild<QPushButton*>("findExtract"), Qt::LeftButton);
+        ASSERT_NO_FATAL_FAILURE(FinishBatch());
         ASSERT_EQ(dialogs.saveRequests.size(), asked + 1);
         EXPECT_EQ(dialogs.saveRequests.back().title, "Choose path to extract files to..");
         EXPECT_EQ(dialogs.saveRequests.back().suggestedName, c.suggested);

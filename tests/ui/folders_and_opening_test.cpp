@@ -109,6 +109,7 @@ TEST_F(FoldersAndOpeningTest, ExtractFolderAndAllFromTheMenu) {
         const QString listedBefore = status();
         dialogs.answerFolder(dest());
         ASSERT_NO_FATAL_FAILURE(PickFromFolderMenu(c.item));
+        ASSERT_NO_FATAL_FAILURE(FinishBatch());
         EXPECT_EQ(dialogs.folderTitles.back(), "Choose folder to extract to");
         EXPECT_EQ(Snapshot(dest()), c.files);
         EXPECT_EQ(dialogs.messages, c.messages);
