@@ -39,8 +39,8 @@ enum ControlId : int {
     kIdUnpack = 1014,
 };
 
-// The captions and the version text are fixed texts of the window, not the package's version,
-// which CMakeLists.txt states (see the note there).
+// Fixed texts of the window, not the package's version: see the note beside it in
+// CMakeLists.txt.
 inline constexpr const char* kInitialCaption = "TARVIX v0.9";
 inline constexpr const char* kTitleSuffix = " - TARVIX v.09";
 inline constexpr const char* kVersionText =

@@ -215,6 +215,10 @@ TEST(CommandLine, OneArchiveOrHelpOrVersion) {
         {{"tarvix", "--version"}, 0, std::nullopt, "tarvix "},
         {{"tarvix", "a.dat", "b.dat"}, 2, std::nullopt, "tarvix: one archive at a time\n"},
         {{"tarvix", "--bogus"}, 2, std::nullopt, "tarvix: Unknown option 'bogus'."},
+        // A single-dash word is one option, named whole, not a row of letters.
+        {{"tarvix", "-platform", "xcb"}, 2, std::nullopt, "tarvix: Unknown option 'platform'."},
+        {{"tarvix", "-version"}, 0, std::nullopt, "tarvix "},
+        {{"tarvix", "-v"}, 0, std::nullopt, "tarvix "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
