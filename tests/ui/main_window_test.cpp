@@ -44,6 +44,27 @@ TEST_F(MainWindowTest, ShortFileIsRefusedTheSameWay) {
     EXPECT_EQ(dialogs.messages, (Strings{messages::kTooShort, messages::kCannotOpen}));
 }
 
+// An archive named at start-up (or dropped) that cannot be opened at all, or is a folder, is
+// named with the real reason before the window's own message.
+TEST_F(MainWindowTest, AnArchiveThatCannotBeOpenedIsNamedWithTheReason) {
+    std::filesystem::create_directory(work / "folder.dat");
+    for (const auto& [name, reason] :
+         {std::pair{"missing.dat", std::errc::no_such_file_or_directory},
+          std::pair{"folder.dat", std::errc::is_a_directory}}) {
+        SCOPED_TRACE(name);
+        dialogs.messages.clear();
+        window = std::make_unique<CExtractDlg>(dialogs);
+        window->setStartupArchive(work / name);
+        window->show();
+        EXPECT_EQ(dialogs.messages,
+                  (Strings{"Cannot open " + (work / name).string() + ": " +
+                               std::make_error_code(reason).message(),
+                           messages::kCannotOpen}));
+        EXPECT_EQ(window->windowTitle(), "TARVIX v0.9");
+        EXPECT_EQ(list()->placeholderText(), kEmptyListHint);
+    }
+}
+
 TEST_F(MainWindowTest, LoadedArchiveNamesItselfInTheTitleAndShowsItsFolders) {
     Start({Make("ART\\X.FRM", "x"), Make("README.TXT", "r")});
     EXPECT_TRUE(dialogs.messages.empty());
