@@ -20,12 +20,10 @@ namespace tarvix {
 //
 // While something reads the archive on another thread (an extraction), it holds a Use; the
 // session then refuses to replace or close what is being read.
+//
+// Not copyable, as neither the archive nor the index is.
 class ArchiveSession {
 public:
-    ArchiveSession() = default;
-    ArchiveSession(const ArchiveSession&) = delete;
-    ArchiveSession& operator=(const ArchiveSession&) = delete;
-
     // Loads `path` and builds its table and index in place of what the session held. A
     // refusal leaves the session closed; while the session is in use, nothing changes.
     DatArchive::LoadResult open(const std::filesystem::path& path);

@@ -11,7 +11,6 @@
 #endif
 
 #include "archive/dat_entry.h"
-#include "ui/typed_file_name.h"
 
 namespace tarvix {
 namespace {

@@ -4,13 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
 
 #include "archive/archive_file.h"
-#include "ui/user_dialogs.h"
 
 namespace tarvix {
 
