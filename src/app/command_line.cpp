@@ -22,6 +22,8 @@ StartRequest UsageError(const QString& why) {
 
 StartRequest ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
+    // "-platform" is one unknown option, reported whole, not eight unknown letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Looks into a Fallout 2 DAT archive and extracts files from it.\n"
                        "Without ARCHIVE, a file dialog asks for one."));

@@ -1,5 +1,6 @@
 #include "archive/dat_archive.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -10,7 +11,6 @@
 #endif
 
 #include "archive/dat_entry.h"
-#include "archive/typed_file_name.h"
 
 namespace tarvix {
 namespace {
@@ -42,36 +42,31 @@ void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t
 
 }  // namespace
 
-bool DatArchive::OpenArchive(UserDialogs& dialogs) {
-    const auto chosen = ChooseArchive(dialogs);
-    return chosen && OpenArchiveFile(*chosen, dialogs);
-}
-
-std::optional<std::filesystem::path> DatArchive::ChooseArchive(UserDialogs& dialogs) {
-    const OpenFileRequest request{"dat",
-                                  {{"DAT Files (*.dat)", "*.dat"}, {"All Files (*.*)", "*.*"}}};
-    const auto chosen = dialogs.chooseFileToOpen(request);
-    if (!chosen) return std::nullopt;
-    return ResolveTypedFileName(*chosen, request.defaultSuffix);
-}
-
-bool DatArchive::OpenArchiveFile(const std::filesystem::path& path, UserDialogs& dialogs) {
-    const LoadResult result = load(path);
-    if (!result.message.empty()) dialogs.showMessage(result.message);
-    return result.ok;
+// A folder opens for reading on Linux and would be refused as too short, which says nothing
+// useful; it is refused for being a folder instead.
+static std::error_code WhyNotOpened(const std::filesystem::path& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    return {};
 }
 
 DatArchive::LoadResult DatArchive::refuse(std::string message) {
     dirBlock_.reset();
     dirBlockSize_ = 0;
     entryCount_ = 0;
-    return {false, std::move(message)};
+    return {false, std::move(message), {}};
 }
 
 DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     CloseArchive();
     path_ = path;
-    if (!file_.open(path)) return {};
+    if (const std::error_code folder = WhyNotOpened(path)) return {false, {}, folder};
+    if (!file_.open(path)) {
+        const int reason = errno;
+        return {false, {}, std::error_code(reason != 0 ? reason : EIO, std::generic_category())};
+    }
 
     const std::optional<std::uint64_t> length = file_.length();
     if (!length || *length < kTrailerBytes) return refuse(messages::kTooShort);
@@ -101,7 +96,7 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
         return refuse(messages::kEntryOverrun);
     }
     loaded_ = true;
-    return {true, {}};
+    return {true, {}, {}};
 }
 
 void DatArchive::swap(DatArchive& other) noexcept {

@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "archive/archive_file.h"
-#include "archive/user_dialogs.h"
 
 namespace tarvix {
 
@@ -31,19 +30,12 @@ public:
     // the one it had until then.
     void swap(DatArchive& other) noexcept;
 
-    // Asks the user for the archive and loads it. Every refusal has been shown as a message
-    // by the time this returns false; a cancelled dialog shows none.
-    bool OpenArchive(UserDialogs& dialogs);
-    // The archive the user chooses in the open dialog, or nothing when they cancel.
-    static std::optional<std::filesystem::path> ChooseArchive(UserDialogs& dialogs);
-    // Loads `path`, showing why when it is refused, as OpenArchive does after the dialog.
-    bool OpenArchiveFile(const std::filesystem::path& path, UserDialogs& dialogs);
-
     struct LoadResult {
         bool ok = false;
-        std::string message;  // why the file was refused; empty when it could not be opened
+        std::string message;        // why the file was refused; empty when it could not be opened
+        std::error_code openError;  // why it could not be opened: missing, a folder, no access
     };
-    // Opens and checks `path` without asking anyone. Used by OpenArchive and by tools.
+    // Opens and checks `path` without asking anyone; the front-ends say what a refusal means.
     LoadResult load(const std::filesystem::path& path);
 
     // Opens the plain file `relative` below the folder `root` as an archive of one stored

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <span>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
@@ -16,6 +18,7 @@
 #include "cli/watched_run.h"
 #include "cli/written_files.h"
 #include "extract/batch_extraction.h"
+#include "extract/extraction_plan.h"
 #include "extract/stack_batch.h"
 
 namespace tarvix::cli {
@@ -39,10 +42,15 @@ bool IsUsableDestination(const std::string& dir) {
     return problem == nullptr;
 }
 
-ExtractTarget TargetFor(const CommandLine& line) {
-    ExtractTarget target{fs::path(line.directory), std::nullopt, /*unpack*/ !line.raw};
-    target.ownFolders = !line.flat;
-    return target;
+ExtractionOptions OptionsOf(const CommandLine& line) {
+    return {/*preservePaths*/ !line.flat, /*unpack*/ !line.raw};
+}
+
+ExtractionPlan PlanFor(const CommandLine& line, const LoadedArchive& loaded,
+                       std::vector<EntryIndex> entries) {
+    ExtractionSubject subject{ExtractionSubject::Kind::Entries, std::move(entries)};
+    return PlanExtraction(loaded.archive, loaded.folders.get(), std::move(subject), OptionsOf(line),
+                          fs::path(line.directory));
 }
 
 // With -v, each file written on stdout; always, on stderr, each file that a later entry of
@@ -90,7 +98,7 @@ int RunStackExtract(const CommandLine& line) {
     if (!stack) return kExitUsage;
     const Selection selection = SelectStackEntries(*stack, line.patterns);
     const bool unmatched = ReportUnmatched(selection);
-    const ExtractTarget target = TargetFor(line);
+    const ExtractTarget target = TargetForEntries(OptionsOf(line), fs::path(line.directory));
     BatchMonitor monitor;
     BatchOptions options;
     options.monitor = &monitor;
@@ -110,10 +118,10 @@ int RunExtract(const CommandLine& line) {
     if (line.overStack()) return RunStackExtract(line);
     const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
-    const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
+    Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
     const bool unmatched = ReportUnmatched(selection);
 
-    const ExtractTarget target = TargetFor(line);
+    const ExtractionPlan plan = PlanFor(line, *loaded, std::move(selection.entries));
     BatchMonitor monitor;
     BatchOptions options;
     options.monitor = &monitor;
@@ -122,12 +130,12 @@ int RunExtract(const CommandLine& line) {
     const int stopSignal = RunWatched(
         [&] {
             report =
-                ExtractBatch(loaded->archive, loaded->table, selection.entries, target, options);
+                ExtractBatch(loaded->archive, loaded->table, plan.entries, plan.target, options);
         },
         monitor, progress);
 
     if (!ReportFailures(report)) return kExitFailures;
-    ReportWrittenFiles(line, *loaded, selection.entries, target, report);
+    ReportWrittenFiles(line, *loaded, plan.entries, plan.target, report);
     return ExitStatusOf(report, stopSignal, unmatched);
 }
 

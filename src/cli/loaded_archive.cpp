@@ -13,7 +13,7 @@ std::unique_ptr<LoadedArchive> LoadArchive(const std::string& path, Walk walk) {
     errno = 0;
     const DatArchive::LoadResult result = loaded->archive.load(std::filesystem::path(path));
     if (!result.ok) {
-        const int reason = errno;
+        const int reason = result.openError ? result.openError.value() : errno;
         if (!result.message.empty()) {
             std::fprintf(stderr, "%s\n", result.message.c_str());
         } else if (reason != 0) {

@@ -1,12 +1,17 @@
 #include "ui/extract_dlg.h"
 
 #include <QKeyEvent>
-#include <QShortcut>
+#include <QResizeEvent>
+#include <algorithm>
 
 #include "ui/app_icon.h"
+#include "ui/archive_opening.h"
+#include "ui/batch_progress_dialog.h"
 #include "ui/dialog_units.h"
+#include "ui/extraction_job.h"
 #include "ui/find_window.h"
 #include "ui/preview_controller.h"
+#include "ui/preview_window.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -45,7 +50,7 @@ QFont DialogFont() {
 }  // namespace
 
 CExtractDlg::CExtractDlg(UserDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), dialogs_(dialogs) {
+    : QDialog(parent), dialogs_(dialogs), job_(std::make_unique<ExtractionJob>()) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -54,27 +59,34 @@ CExtractDlg::CExtractDlg(UserDialogs& dialogs, QWidget* parent)
     setFont(DialogFont());
     setAcceptDrops(true);
     createControls();
+    createActions();
     layOutControls();
     wireEvents();
 }
 
 CExtractDlg::~CExtractDlg() {
     delete findWindow_;  // its search reads the entry list
-    archive_.CloseArchive();
+    job_.reset();        // cancels a running batch and waits for it
 }
 
 // Made in tab order; each is named after its control id.
 void CExtractDlg::createControls() {
-    tree_ = MakeControl<FolderTreeView>(this, kIdTree, "IDC_TREE");
+    // A handle width of 0 keeps the tree and the list edge to edge, as laid out; Qt then
+    // widens the handle's grab area over the edges of both.
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    splitter_->setHandleWidth(0);
+    splitter_->setChildrenCollapsible(false);
+    tree_ = MakeControl<FolderTreeView>(splitter_, kIdTree, "IDC_TREE");
     tree_->setRootIsDecorated(true);
     tree_->setUniformRowHeights(true);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->setDragEnabled(false);
     tree_->setAccessibleName(tr("Folders"));
-    treeModel_ = new FolderTreeModel(folders_, this);
+    treeModel_ = new FolderTreeModel(session_.folders(), this);
     tree_->setModel(treeModel_);
 
-    list_ = new FileListView(this);
+    list_ = new FileListView(splitter_);
     list_->setObjectName(QStringLiteral("IDC_LIST"));
     list_->setProperty("controlId", static_cast<int>(kIdList));
     list_->setAccessibleName(tr("Files"));
@@ -110,18 +122,59 @@ void CExtractDlg::createControls() {
     setTabOrder(unpack_, versionButton_);
 }
 
-// Positions in dialog units, converted with this window's font as Windows converts them.
+void CExtractDlg::createActions() {
+    waiting_ = new QActionGroup(this);
+    waiting_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    const auto make = [this](const QString& text, void (CExtractDlg::*slot)()) {
+        auto* action = new QAction(text, waiting_);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    openAction_ = make(tr("&Open..."), &CExtractDlg::OpenAnother);
+    openAction_->setShortcut(QKeySequence::Open);
+    addAction(openAction_);
+    extractAction_ = make(tr("Extract"), &CExtractDlg::ExtractSelected);
+    extractRowsAction_ = make(tr("&Extract..."), &CExtractDlg::ExtractSelected);
+    extractRowsAction_->setObjectName(QStringLiteral("extractRows"));
+    extractFolderAction_ = make(tr("Extract &folder..."), &CExtractDlg::ExtractFolder);
+    extractAllAction_ = make(tr("Extract &all..."), &CExtractDlg::ExtractAll);
+}
+
+// Positions in dialog units, converted with this window's font as Windows converts them. The
+// window starts at that size and may grow; resizeEvent hands the extra room to the tree and
+// the list and keeps the bottom row below them.
 void CExtractDlg::layOutControls() {
     const DialogUnits du(font());
-    tree_->setGeometry(du.rect(0, 0, 105, 195));
-    list_->setGeometry(du.rect(105, 0, 255, 195));
+    initialSplitter_ = QRect(0, 0, du.x(105) + du.x(255), du.y(195));
+    splitter_->setGeometry(initialSplitter_);
+    splitter_->setSizes({du.x(105), du.x(255)});
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 2);
     pathBox_->setGeometry(du.rect(250, 212, 110, 12));
     statusBox_->setGeometry(du.rect(0, 212, 245, 12));
     extractButton_->setGeometry(du.rect(0, 195, 50, 15));
     preservePaths_->setGeometry(du.rect(275, 200, 85, 10));
     unpack_->setGeometry(du.rect(185, 200, 85, 10));
     versionButton_->setGeometry(du.rect(50, 195, 50, 15));
-    setFixedSize(du.x(362), du.y(225));
+    initialSize_ = QSize(du.x(362), du.y(225));
+    setMinimumSize(initialSize_);
+    resize(initialSize_);
+}
+
+// The bottom row moves down by the extra height; its right-hand controls move right by the
+// extra width, and the summary between them stretches.
+void CExtractDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const DialogUnits du(font());
+    const int dx = std::max(0, width() - initialSize_.width());
+    const int dy = std::max(0, height() - initialSize_.height());
+    splitter_->setGeometry(initialSplitter_.adjusted(0, 0, dx, dy));
+    extractButton_->setGeometry(du.rect(0, 195, 50, 15).translated(0, dy));
+    versionButton_->setGeometry(du.rect(50, 195, 50, 15).translated(0, dy));
+    statusBox_->setGeometry(du.rect(0, 212, 245, 12).translated(0, dy).adjusted(0, 0, dx, 0));
+    unpack_->setGeometry(du.rect(185, 200, 85, 10).translated(dx, dy));
+    preservePaths_->setGeometry(du.rect(275, 200, 85, 10).translated(dx, dy));
+    pathBox_->setGeometry(du.rect(250, 212, 110, 12).translated(dx, dy));
 }
 
 // The window's event table, in one place. The destructor releases the archive when the
@@ -131,10 +184,11 @@ void CExtractDlg::wireEvents() {
             &CExtractDlg::FillFileList);
     connect(tree_, &FolderTreeView::menuRequested, this, &CExtractDlg::ShowFolderMenu);
     connect(versionButton_, &QPushButton::clicked, this, &CExtractDlg::ShowVersion);
-    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
-            &CExtractDlg::OpenAnother);
-    connect(extractButton_, &QPushButton::clicked, this, &CExtractDlg::ExtractSelected);
-    connect(list_, &FileListView::leftDoubleClicked, this, &CExtractDlg::ExtractSelected);
+    connect(extractButton_, &QPushButton::clicked, extractAction_, &QAction::trigger);
+    connect(list_, &FileListView::leftDoubleClicked, extractAction_, &QAction::trigger);
+    connect(job_.get(), &ExtractionJob::busyChanged, this, &CExtractDlg::OnBusyChanged);
+    connect(job_.get(), &ExtractionJob::finished, this, &CExtractDlg::OnExtractionFinished);
+    new BatchProgressDialog(this, *job_);
     wireFindShortcut();
     // Every change of the selection, by mouse or keyboard (Ctrl+A, Shift+arrows, Space),
     // rewrites the summary and the button once; so does a left click that changes nothing, on
@@ -144,8 +198,14 @@ void CExtractDlg::wireEvents() {
     });
     connect(list_, &FileListView::leftClickedWithoutSelectionChange, this,
             &CExtractDlg::OnListClick);
+    // The list's context menu offers extraction exactly when rows are selected.
+    extractRowsAction_->setEnabled(false);
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { extractRowsAction_->setEnabled(list_->selectionModel()->hasSelection()); });
     // F3 and the list's context menu open the viewer on the current row (preview_controller.h).
-    preview_ = new PreviewController(this, list_, listModel_, archive_, entryTable_, folders_);
+    preview_ = new PreviewController(this, list_, listModel_, session_.archive(), session_.table(),
+                                     session_.folders());
+    preview_->addMenuAction(extractRowsAction_);
 }
 
 void CExtractDlg::setVisible(bool visible) {
@@ -159,24 +219,24 @@ void CExtractDlg::setVisible(bool visible) {
 void CExtractDlg::OnInitDialog() {
     preservePaths_->setChecked(false);
     unpack_->setChecked(false);
-    extractButton_->setEnabled(false);
-    const bool opened = startupArchive_ ? archive_.OpenArchiveFile(*startupArchive_, dialogs_)
-                                        : archive_.OpenArchive(dialogs_);
-    if (opened) {
-        ShowArchiveInCaption();
-        BuildFolderTree();
-    } else {
+    EnableExtract(false);
+    const auto path = startupArchive_ ? startupArchive_ : ChooseArchive(dialogs_);
+    if (!path) {
         dialogs_.showMessage(messages::kCannotOpen);
+    } else if (BuildFolderTree(*path)) {
+        ShowArchiveInCaption();
     }
+    ShowEmptyListHint();
     pathBox_->setReadOnly(true);
     statusBox_->setReadOnly(true);
     tree_->setFocus();
 }
 
-void CExtractDlg::BuildFolderTree() {
+bool CExtractDlg::BuildFolderTree(const std::filesystem::path& path) {
     treeModel_->beginRebuild();
-    folders_.BuildFolderTree(archive_, entryTable_);
+    const bool opened = OpenArchiveInto(session_, path, dialogs_);
     treeModel_->endRebuild();
+    return opened;
 }
 
 void CExtractDlg::ShowVersion() {
@@ -184,11 +244,12 @@ void CExtractDlg::ShowVersion() {
 }
 
 // Escape and Enter end the window; Enter presses Extract or Version instead when one of them
-// has the focus.
+// has the focus. An Escape meant for the viewer or the find window, which may reach this window
+// since the keyboard stays here, closes that window first.
 void CExtractDlg::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:
-            reject();
+            if (!CloseToolWindow()) reject();
             return;
         case Qt::Key_Enter:
         case Qt::Key_Return:
@@ -202,6 +263,18 @@ void CExtractDlg::keyPressEvent(QKeyEvent* event) {
         default:
             QDialog::keyPressEvent(event);
     }
+}
+
+// The viewer first, being the one the keyboard was last used for; false when neither is open.
+bool CExtractDlg::CloseToolWindow() {
+    for (QWidget* tool :
+         {static_cast<QWidget*>(preview_->window()), static_cast<QWidget*>(findWindow_)}) {
+        if (tool && tool->isVisible()) {
+            tool->close();
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tarvix

@@ -1,27 +1,29 @@
 #pragma once
 
+#include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "archive/dat_archive.h"
-#include "archive/entry_table.h"
-#include "archive/folder_index.h"
-#include "archive/user_dialogs.h"
-#include "extract/batch_monitor.h"
-#include "extract/entry_extractor.h"
+#include "archive/archive_session.h"
+#include "extract/extraction_plan.h"
 #include "ui/file_list_model.h"
 #include "ui/file_list_view.h"
 #include "ui/folder_tree_model.h"
 #include "ui/folder_tree_view.h"
+#include "ui/user_dialogs.h"
 
 namespace tarvix {
 
+class ExtractionJob;
 class FindWindow;
 class PreviewController;
 
@@ -37,15 +39,19 @@ enum ControlId : int {
     kIdUnpack = 1014,
 };
 
+// Fixed texts of the window, not the package's version: see the note beside it in
+// CMakeLists.txt.
 inline constexpr const char* kInitialCaption = "TARVIX v0.9";
 inline constexpr const char* kTitleSuffix = " - TARVIX v.09";
 inline constexpr const char* kVersionText =
     "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org";
 inline constexpr const char* kExtractDialogTitle = "Choose path to extract files to..";
 inline constexpr const char* kChooseFolderTitle = "Choose folder to extract to";
+inline constexpr const char* kEmptyListHint = "Open an archive with Ctrl+O, or drop one here.";
 
 // The program's one window: the folder tree, the file list of the selected folder, the
-// selection summary, and the Extract and Version commands. It owns the archive for the run.
+// selection summary, and the Extract and Version commands. It shows the archive session of the
+// run and starts extraction jobs on it; the job runs the batch, the window only listens.
 //
 // Browsing lives in extract_dlg_browse.cpp, extraction in extract_dlg_extract.cpp, finding
 // files by name in extract_dlg_find.cpp.
@@ -69,9 +75,11 @@ public:
     std::string GetSelectedFolderPath() const;  // Windows-1252 bytes
     std::vector<int> SelectedRows() const;      // in display order
 
-    const DatArchive& archive() const { return archive_; }
-    const FolderIndex& folders() const { return folders_; }
-    const EntryTable& entryTable() const { return entryTable_; }
+    const DatArchive& archive() const { return session_.archive(); }
+    const FolderIndex& folders() const { return session_.folders(); }
+    const EntryTable& entryTable() const { return session_.table(); }
+    // Whether a batch is being extracted; the commands that must wait are disabled meanwhile.
+    bool extracting() const;
 
     // Ends the window; during a batch, cancels it first and ends once it has stopped.
     void done(int result) override;
@@ -89,32 +97,41 @@ public Q_SLOTS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
+    void createActions();
     void layOutControls();
     void wireEvents();
+    bool CloseToolWindow();
     void OnInitDialog();
-    void BuildFolderTree();
+    // Opens `path` in the session and shows its folders; a refusal has been reported.
+    bool BuildFolderTree(const std::filesystem::path& path);
     void ShowArchiveInCaption();
     void ShowVersion();
 
     void FillFileList();
     void OnListClick();
     void UpdateSelectionStatus();
+    void EnableExtract(bool enabled);
+    void ShowEmptyListHint();
 
     void ExtractSelected();
     void ShowFolderMenu(const QPoint& globalPos);
     std::optional<NodeId> selectedFolder() const;
     void ExtractFolder();
     void ExtractAll();
-    // Asks for the destination, then extracts `entries` there with the Unpack option.
-    void AskAndExtract(std::vector<EntryIndex> entries, const std::string& suggestedName,
-                       ExtractTarget target);
-    // Runs one batch off the window's thread, with a progress dialog, then reports failures.
-    void RunBatch(std::vector<EntryIndex> entries, ExtractTarget target);
+    // Asks for the destination with the save dialog, then extracts `subject` there.
+    void AskAndExtract(ExtractionSubject subject, const std::string& suggestedName);
+    // Asks for the destination folder, then extracts `subject` there.
+    void AskFolderAndExtract(ExtractionSubject subject);
+    // Starts the job on `subject` with the window's options; the progress dialog follows it.
+    void StartExtraction(ExtractionSubject subject, const std::filesystem::path& destination);
+    void OnBusyChanged(bool busy);
+    void OnExtractionFinished(const std::string& report);
 
     void wireFindShortcut();
     QModelIndex TreeIndexOf(NodeId node) const;
@@ -122,14 +139,16 @@ private:
     void SelectListedEntries(std::vector<EntryIndex> entries);
 
     UserDialogs& dialogs_;
-    DatArchive archive_;
-    EntryTable entryTable_;
-    FolderIndex folders_;
+    ArchiveSession session_;
+    // Declared after the session, so that it goes first: a running batch reads the session.
+    std::unique_ptr<ExtractionJob> job_;
     bool initialized_ = false;
     std::optional<std::filesystem::path> startupArchive_;
     bool fillingList_ = false;
-    BatchMonitor* runningBatch_ = nullptr;  // the batch being extracted, if any
-    std::optional<int> closeAfterBatch_;    // the result to end with once it has stopped
+    bool extractWanted_ = false;          // the Extract button's state apart from a batch
+    std::optional<int> closeAfterBatch_;  // the result to end with once the batch has stopped
+    QSize initialSize_;
+    QRect initialSplitter_;
 
     QPushButton* extractButton_ = nullptr;
     QCheckBox* preservePaths_ = nullptr;
@@ -137,12 +156,20 @@ private:
     QLineEdit* statusBox_ = nullptr;
     FileListView* list_ = nullptr;
     QLineEdit* pathBox_ = nullptr;
+    QSplitter* splitter_ = nullptr;  // the tree and the list, which take any extra room
     FolderTreeView* tree_ = nullptr;
     QPushButton* versionButton_ = nullptr;
     FolderTreeModel* treeModel_ = nullptr;
     FileListModel* listModel_ = nullptr;
     FindWindow* findWindow_ = nullptr;
     PreviewController* preview_ = nullptr;  // made on first use
+    // Commands that must wait while a batch runs; the job's busy signal disables them all.
+    QActionGroup* waiting_ = nullptr;
+    QAction* openAction_ = nullptr;         // Ctrl+O
+    QAction* extractAction_ = nullptr;      // the Extract button and a double-click
+    QAction* extractRowsAction_ = nullptr;  // the list's context menu, with rows selected
+    QAction* extractFolderAction_ = nullptr;
+    QAction* extractAllAction_ = nullptr;
 };
 
 }  // namespace tarvix

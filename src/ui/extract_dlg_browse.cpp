@@ -10,7 +10,7 @@ namespace tarvix {
 std::string CExtractDlg::GetSelectedFolderPath() const {
     const QModelIndexList selected = tree_->selectionModel()->selectedIndexes();
     if (selected.isEmpty()) return {};
-    return folders_.pathOf(treeModel_->nodeOf(selected.constFirst()));
+    return session_.folders().pathOf(treeModel_->nodeOf(selected.constFirst()));
 }
 
 // Marks the selected rows, then reads them back in order: the selection's ranges may come in
@@ -38,8 +38,8 @@ void CExtractDlg::FillFileList() {
     if (selected.isEmpty()) {
         listModel_->clear();
     } else {
-        listModel_->setFiles(folders_.filesOf(treeModel_->nodeOf(selected.constFirst())),
-                             entryTable_);
+        listModel_->setFiles(session_.folders().filesOf(treeModel_->nodeOf(selected.constFirst())),
+                             session_.table());
     }
     list_->selectionModel()->clear();
     fillingList_ = false;
@@ -47,8 +47,18 @@ void CExtractDlg::FillFileList() {
 }
 
 void CExtractDlg::OnListClick() {
-    extractButton_->setEnabled(list_->selectionModel()->hasSelection());
+    EnableExtract(list_->selectionModel()->hasSelection());
     UpdateSelectionStatus();
+}
+
+// The Extract button as the list last set it, unless a batch runs.
+void CExtractDlg::EnableExtract(bool enabled) {
+    extractWanted_ = enabled;
+    extractButton_->setEnabled(enabled && !extracting());
+}
+
+void CExtractDlg::ShowEmptyListHint() {
+    list_->setPlaceholderText(session_.isOpen() ? QString() : tr(kEmptyListHint));
 }
 
 void CExtractDlg::UpdateSelectionStatus() {
@@ -57,7 +67,7 @@ void CExtractDlg::UpdateSelectionStatus() {
     std::uint64_t packed = 0;
     const std::vector<int> rows = SelectedRows();
     for (int row : rows) {
-        const EntrySizes sizes = GetEntrySizes(entryTable_, listModel_->entryAt(row));
+        const EntrySizes sizes = GetEntrySizes(session_.table(), listModel_->entryAt(row));
         real += sizes.realSize;
         packed += sizes.packedSize;
     }

@@ -16,7 +16,8 @@ void CExtractDlg::wireFindShortcut() {
 
 void CExtractDlg::OpenFindWindow() {
     if (!findWindow_) {
-        findWindow_ = new FindWindow(entryTable_, this);
+        findWindow_ = new FindWindow(session_.table(), this);
+        findWindow_->setExtractAllowed(!extracting());
         connect(findWindow_, &FindWindow::jumpRequested, this, &CExtractDlg::ShowEntries);
         connect(findWindow_, &FindWindow::extractRequested, this,
                 [this](const std::vector<EntryIndex>& entries) { ExtractEntries(entries); });
@@ -29,10 +30,10 @@ void CExtractDlg::OpenFindWindow() {
 void CExtractDlg::ShowEntries(const std::vector<EntryIndex>& entries) {
     if (entries.empty()) return;
     const auto folderPathOf = [this](EntryIndex entry) {
-        return SplitFolderAndFile(EntryName(entryTable_[entry])).folder;
+        return SplitFolderAndFile(EntryName(session_.table()[entry])).folder;
     };
     const std::string_view folderPath = folderPathOf(entries.front());
-    const NodeId folder = folders_.folderOf(folderPath);
+    const NodeId folder = session_.folders().folderOf(folderPath);
     if (folder == FolderIndex::kRoot) return;  // not an entry of this archive
     std::vector<EntryIndex> inFolder;
     for (EntryIndex entry : entries) {
@@ -46,10 +47,11 @@ void CExtractDlg::ShowEntries(const std::vector<EntryIndex>& entries) {
 // Each node knows its row under its parent, so the path down from the top gives the index.
 QModelIndex CExtractDlg::TreeIndexOf(NodeId node) const {
     std::vector<NodeId> chain;
-    for (NodeId n = node; n != FolderIndex::kRoot; n = folders_.node(n).parent) chain.push_back(n);
+    const FolderIndex& folders = session_.folders();
+    for (NodeId n = node; n != FolderIndex::kRoot; n = folders.node(n).parent) chain.push_back(n);
     QModelIndex index;
     for (auto n = chain.rbegin(); n != chain.rend(); ++n) {
-        index = treeModel_->index(static_cast<int>(folders_.node(*n).row), 0, index);
+        index = treeModel_->index(static_cast<int>(folders.node(*n).row), 0, index);
     }
     return index;
 }

@@ -2,7 +2,6 @@
 // folder, or every entry, each below its own folders in the destination.
 
 #include <QMenu>
-#include <numeric>
 
 #include "ui/extract_dlg.h"
 
@@ -11,21 +10,14 @@ namespace tarvix {
 void CExtractDlg::ShowFolderMenu(const QPoint& globalPos) {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("IDC_FOLDER_MENU"));
-    QAction* folder = menu.addAction(tr("Extract &folder..."));
-    QAction* all = menu.addAction(tr("Extract &all..."));
+    extractFolderAction_->setEnabled(selectedFolder().has_value());
+    extractAllAction_->setEnabled(session_.archive().entryCount() > 0);
+    menu.addAction(extractFolderAction_);
+    menu.addAction(extractAllAction_);
     menu.addSeparator();
     QAction* find = menu.addAction(tr("F&ind files..."));
-    folder->setEnabled(selectedFolder().has_value());
-    all->setEnabled(archive_.entryCount() > 0);
-    if (runningBatch_) menu.setEnabled(false);
-    QAction* chosen = menu.exec(globalPos);
-    if (chosen == folder) {
-        ExtractFolder();
-    } else if (chosen == all) {
-        ExtractAll();
-    } else if (chosen == find) {
-        OpenFindWindow();
-    }
+    if (extracting()) menu.setEnabled(false);
+    if (menu.exec(globalPos) == find) OpenFindWindow();
 }
 
 std::optional<NodeId> CExtractDlg::selectedFolder() const {
@@ -35,30 +27,17 @@ std::optional<NodeId> CExtractDlg::selectedFolder() const {
 }
 
 // Each entry goes to its path relative to the folder's parent (ART\CRITTERS\X.FRM lands at
-// CRITTERS/X.FRM), or to its full path with "Preserve internal paths".
+// CRITTERS/X.FRM), or to its full path with "Preserve internal paths" (PlanExtraction).
 void CExtractDlg::ExtractFolder() {
     const std::optional<NodeId> node = selectedFolder();
-    if (!node || runningBatch_) return;
-    const auto destination = dialogs_.chooseFolder(kChooseFolderTitle);
-    if (!destination) return;
-    ExtractTarget target{*destination, std::nullopt, unpack_->isChecked()};
-    target.ownFolders = true;
-    const NodeId parent = folders_.node(*node).parent;
-    if (!preservePaths_->isChecked() && parent != FolderIndex::kRoot) {
-        target.droppedPrefix = folders_.pathOf(parent) + "\\";
-    }
-    RunBatch(folders_.entriesBelow(*node), std::move(target));
+    if (!node) return;
+    ExtractionSubject subject{ExtractionSubject::Kind::Folder, {}};
+    subject.folder = *node;
+    AskFolderAndExtract(std::move(subject));
 }
 
 void CExtractDlg::ExtractAll() {
-    if (runningBatch_) return;
-    const auto destination = dialogs_.chooseFolder(kChooseFolderTitle);
-    if (!destination) return;
-    ExtractTarget target{*destination, std::nullopt, unpack_->isChecked()};
-    target.ownFolders = true;
-    std::vector<EntryIndex> entries(archive_.entryCount());
-    std::iota(entries.begin(), entries.end(), EntryIndex{0});
-    RunBatch(std::move(entries), std::move(target));
+    AskFolderAndExtract({ExtractionSubject::Kind::Archive, {}});
 }
 
 }  // namespace tarvix

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "ui/archive_opening.h"
 #include "ui/extract_dlg.h"
 #include "ui/find_window.h"
 #include "ui/preview_controller.h"
@@ -31,21 +32,19 @@ void CExtractDlg::setStartupArchive(const std::filesystem::path& path) {
 }
 
 void CExtractDlg::OpenAnother() {
-    if (runningBatch_) return;
-    if (const auto chosen = DatArchive::ChooseArchive(dialogs_)) OpenAnotherArchive(*chosen);
+    if (const auto chosen = ChooseArchive(dialogs_)) OpenAnotherArchive(*chosen);
 }
 
+// The session refuses to replace the archive a batch reads; the window does not offer to open
+// one meanwhile (the busy signal disables Ctrl+O and drops).
 void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
-    if (runningBatch_) return;  // the batch reads the archive that is open
-    DatArchive candidate;
-    if (!candidate.OpenArchiveFile(path, dialogs_)) {
-        dialogs_.showMessage(messages::kCannotOpen);
+    ArchiveSession loaded;
+    const DatArchive::LoadResult result = loaded.open(path);
+    if (!result.ok) {
+        ShowRefusal(result, path, dialogs_);
         return;
     }
-    EntryTable table;
-    FolderIndex folders;
-    folders.BuildFolderTree(candidate, table);
-
+    if (session_.inUse()) return;
     // The find window searches the entry list that is about to go, and the viewer shows one of
     // its entries: the one is made afresh on the next Ctrl+F, the other closes.
     delete findWindow_;
@@ -53,22 +52,21 @@ void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
     preview_->archiveReplaced();
     listModel_->clear();
     treeModel_->beginRebuild();
-    archive_.swap(candidate);  // the old archive closes with `candidate`
-    entryTable_ = std::move(table);
-    folders_ = std::move(folders);
+    session_.replaceWith(loaded);  // the old archive closes with `loaded`
     treeModel_->endRebuild();
     ShowArchiveInCaption();
     FillFileList();
-    extractButton_->setEnabled(false);
+    EnableExtract(false);
+    ShowEmptyListHint();
 }
 
 void CExtractDlg::ShowArchiveInCaption() {
-    setWindowTitle(
-        LiteralWindowTitle(FromFsPath(archive_.path()) + QString::fromLatin1(kTitleSuffix)));
+    setWindowTitle(LiteralWindowTitle(FromFsPath(session_.archive().path()) +
+                                      QString::fromLatin1(kTitleSuffix)));
 }
 
 void CExtractDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (DraggedFile(event->mimeData()) && !runningBatch_) event->acceptProposedAction();
+    if (DraggedFile(event->mimeData())) event->acceptProposedAction();
 }
 
 void CExtractDlg::dropEvent(QDropEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <array>
@@ -108,6 +109,20 @@ void FileListView::mouseReleaseEvent(QMouseEvent* event) {
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
     QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) Q_EMIT leftDoubleClicked();
+}
+
+void FileListView::setPlaceholderText(const QString& text) {
+    placeholder_ = text;
+    viewport()->update();
+}
+
+void FileListView::paintEvent(QPaintEvent* event) {
+    QListView::paintEvent(event);
+    if (placeholder_.isEmpty() || (model() && model()->rowCount(rootIndex()) > 0)) return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                     placeholder_);
 }
 
 }  // namespace tarvix

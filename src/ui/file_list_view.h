@@ -19,6 +19,10 @@ public:
     // Width of a column: the widest name of the list, so that no name is cut short.
     int columnWidth() const { return columnWidth_; }
 
+    // A hint drawn in the middle of the list while it has no rows; empty for none.
+    void setPlaceholderText(const QString& text);
+    QString placeholderText() const { return placeholder_; }
+
 Q_SIGNALS:
     void leftClickedWithoutSelectionChange();
     void leftDoubleClicked();
@@ -29,11 +33,13 @@ protected:
     void selectionChanged(const QItemSelection& selected,
                           const QItemSelection& deselected) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void measureColumns();
 
     int columnWidth_ = 0;
+    QString placeholder_;
     bool selectionChangedSincePress_ = false;
 };
 

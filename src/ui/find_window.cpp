@@ -97,12 +97,24 @@ void FindWindow::layOutControls() {
 void FindWindow::wireEvents() {
     connect(pattern_, &QLineEdit::textChanged, this, &FindWindow::StartSearch);
     connect(results_, &QAbstractItemView::doubleClicked, this, &FindWindow::JumpToSelection);
+    // A new set of results drops the selection without a selectionChanged, hence modelReset.
     connect(results_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { extractButton_->setEnabled(results_->selectionModel()->hasSelection()); });
+            &FindWindow::UpdateExtractButton);
+    connect(model_, &QAbstractItemModel::modelReset, this, &FindWindow::UpdateExtractButton);
     connect(extractButton_, &QPushButton::clicked, this, [this] {
         const std::vector<EntryIndex> entries = SelectedEntries();
         if (!entries.empty()) Q_EMIT extractRequested(entries);
     });
+}
+
+void FindWindow::setExtractAllowed(bool allowed) {
+    extractAllowed_ = allowed;
+    UpdateExtractButton();
+}
+
+void FindWindow::UpdateExtractButton() {
+    extractButton_->setEnabled(extractAllowed_ && model_->rowCount() > 0 &&
+                               results_->selectionModel()->hasSelection());
 }
 
 void FindWindow::present() {

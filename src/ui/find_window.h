@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "archive/entry_table.h"
-#include "archive/search_worker.h"
 #include "ui/found_entries_model.h"
+#include "ui/search_worker.h"
 
 namespace tarvix {
 
@@ -37,6 +37,10 @@ public:
     // The selected results in directory order.
     std::vector<EntryIndex> SelectedEntries() const;
 
+    // Whether "Extract..." may be used at all (not while the main window extracts); it is
+    // enabled when, besides, results are selected.
+    void setExtractAllowed(bool allowed);
+
 Q_SIGNALS:
     void jumpRequested(const std::vector<EntryIndex>& entries);
     void extractRequested(const std::vector<EntryIndex>& entries);
@@ -54,10 +58,12 @@ private:
     void ShowMatches(std::uint64_t request, SearchWorker::Matches matches);
     void MoveIntoResults();
     void JumpToSelection();
+    void UpdateExtractButton();
 
     std::uint64_t latestRequest_ = 0;
     std::uint64_t shownRequest_ = 0;
     bool jumpWhenShown_ = false;  // Enter came before the results of what was typed
+    bool extractAllowed_ = true;
     QLineEdit* pattern_ = nullptr;
     QLabel* count_ = nullptr;
     QTableView* results_ = nullptr;

@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-#include "archive/user_dialogs.h"
+#include "ui/user_dialogs.h"
 
 namespace tarvix {
 

@@ -76,6 +76,7 @@ void PreviewController::showContextMenu(const QPoint& globalPos) {
     view_->setEnabled(list_->currentIndex().isValid());
     QMenu menu(list_);
     menu.addAction(view_);
+    for (QAction* action : menuActions_) menu.addAction(action);
     menu.exec(globalPos);
     view_->setEnabled(true);
 }

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QTimer>
 #include <optional>
+#include <vector>
 
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
@@ -28,6 +29,8 @@ public:
                       const FolderIndex& folders);
 
     QAction* viewAction() const { return view_; }
+    // Offers `action` in the list's context menu, below "View", as it is enabled.
+    void addMenuAction(QAction* action) { menuActions_.push_back(action); }
 
     // Another archive is about to replace the one shown: the viewer closes and the palette
     // is looked up again in the new one.
@@ -52,6 +55,7 @@ private:
     const EntryTable& table_;
     const FolderIndex& folders_;
     QAction* view_;
+    std::vector<QAction*> menuActions_;
     PreviewWindow* window_ = nullptr;
     QTimer pending_;  // rows passed over faster than they load are skipped
     bool paletteLooked_ = false;

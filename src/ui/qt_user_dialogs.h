@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "archive/user_dialogs.h"
+#include "ui/user_dialogs.h"
 
 namespace tarvix {
 

@@ -8,7 +8,6 @@
 #include "archive/entry_table.h"
 #include "archive/folder_index.h"
 #include "dat_writer.h"
-#include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 
 namespace tarvix {
@@ -16,7 +15,6 @@ namespace {
 
 using datwriter::BuildDat;
 using datwriter::Make;
-using test::ScriptedDialogs;
 using test::TempDir;
 
 struct Loaded {
@@ -101,42 +99,6 @@ TEST(DatArchive, ArchiveWithNoEntriesLoads) {
     EXPECT_EQ(l.folders.nodeCount(), 1u);  // the root alone
 }
 
-TEST(DatArchive, OpenArchiveAsksForADatFileWithTwoFilters) {
-    ScriptedDialogs dialogs;
-    dialogs.cancelOpen();
-    DatArchive archive;
-    EXPECT_FALSE(archive.OpenArchive(dialogs));
-    ASSERT_EQ(dialogs.openRequests.size(), 1u);
-    const OpenFileRequest& request = dialogs.openRequests[0];
-    EXPECT_EQ(request.defaultSuffix, "dat");
-    ASSERT_EQ(request.filters.size(), 2u);
-    EXPECT_EQ(request.filters[0].label, "DAT Files (*.dat)");
-    EXPECT_EQ(request.filters[0].pattern, "*.dat");
-    EXPECT_EQ(request.filters[1].label, "All Files (*.*)");
-    EXPECT_EQ(request.filters[1].pattern, "*.*");
-    EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST(DatArchive, AValidArchiveUnderAnyExtensionLoadsAndKeepsItsPath) {
-    TempDir dir;
-    const auto path = dir.write("game.bin", BuildDat({Make("X\\Y", "data")}));
-    ScriptedDialogs dialogs;
-    dialogs.answerOpen(path);
-    DatArchive archive;
-    EXPECT_TRUE(archive.OpenArchive(dialogs));
-    EXPECT_EQ(archive.path(), path);
-    EXPECT_TRUE(dialogs.messages.empty());
-}
-
-TEST(DatArchive, MissingFileFailsWithoutAMessageOfItsOwn) {
-    TempDir dir;
-    ScriptedDialogs dialogs;
-    dialogs.answerOpen(dir / "missing.dat");
-    DatArchive archive;
-    EXPECT_FALSE(archive.OpenArchive(dialogs));
-    EXPECT_TRUE(dialogs.messages.empty());
-}
-
 std::string WithTrailer(std::string body, std::uint32_t treeSize, std::uint32_t dataSize) {
     for (std::uint32_t v : {treeSize, dataSize}) {
         for (int i = 0; i < 4; ++i) body.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -178,11 +140,11 @@ TEST(DatArchive, RefusesBrokenFilesWithTheReasonFirst) {
     for (const RefusalCase& c : RefusalCases()) {
         SCOPED_TRACE(c.label);
         TempDir dir;
-        ScriptedDialogs dialogs;
-        dialogs.answerOpen(dir.write("bad.dat", c.bytes));
         DatArchive archive;
-        EXPECT_FALSE(archive.OpenArchive(dialogs));
-        EXPECT_EQ(dialogs.messages, std::vector<std::string>{c.message});
+        const DatArchive::LoadResult result = archive.load(dir.write("bad.dat", c.bytes));
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_FALSE(result.openError);
         EXPECT_FALSE(archive.isLoaded());
         EXPECT_TRUE(archive.dirBlock().empty());
     }

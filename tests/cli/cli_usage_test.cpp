@@ -201,6 +201,7 @@ TEST_P(UnopenableArchiveTest, GivesTheSystemsReasonAndTheWindowsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, UnopenableArchiveTest,
     ::testing::Values(UnopenableCase{"missing", "missing.dat", "No such file or directory"},
+                      UnopenableCase{"folder", ".", "Is a directory"},
                       UnopenableCase{"very long", std::string(5000, 'a') + ".dat",
                                      "File name too long"}),
     NameOfCase<UnopenableCase>);

@@ -697,12 +697,67 @@ TEST_F(RealViewerTest, ViewsTextAndFramesWhileTheListKeepsTheKeyboard) {
     EXPECT_GT(ColourCounts(frmPicture).value(qRgb(255, 129, 0)), 64)
         << "no orange core from the archive's palette in " << frmPicture.toStdString();
 
+    // The viewer is still open on BEACON.FRM: the first Escape closes it, the second ends.
     ASSERT_NO_FATAL_FAILURE(focus(main_));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+    EXPECT_TRUE(waitForNoWindow(QStringLiteral("ART\\MISC\\BEACON.FRM")));
     ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
     ASSERT_TRUE(app_.waitForFinished(kExitTimeoutMs)) << "still running after Escape";
     EXPECT_EQ(app_.exitStatus(), QProcess::NormalExit) << programOutput();
     EXPECT_EQ(app_.exitCode(), 0) << programOutput();
     std::printf("screenshots: %s %s\n", qPrintable(textPicture), qPrintable(frmPicture));
+}
+
+// F3 leaves the keyboard in the list, so the next Escape reaches the main window: it closes the
+// viewer, then the find window, and only then ends the program. Then the window grows: the
+// tree and the list take the room (more white), and it still ends with Escape.
+TEST_F(RealViewerTest, EscapeClosesTheViewerAndTheFindWindowFirstAndTheWindowGrows) {
+    ASSERT_NO_FATAL_FAILURE(StartOnDemo());
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("A")));
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Tab")}));
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("E")));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("F3")}));
+    ASSERT_TRUE(waitForWindow(QStringLiteral("ART\\INTRFACE\\ENDANIM.LST")))
+        << "F3 opened no viewer; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(main_));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+    EXPECT_TRUE(waitForNoWindow(QStringLiteral("ART\\INTRFACE\\ENDANIM.LST")))
+        << "Escape left the viewer open";
+    EXPECT_FALSE(programEnded()) << "Escape meant for the viewer ended the program";
+
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+f")}));
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Find files"))) << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(main_));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Escape")}));
+    EXPECT_TRUE(waitForNoWindow(QStringLiteral("Find files"))) << "Escape left the find window";
+    EXPECT_FALSE(programEnded()) << "Escape meant for the find window ended the program";
+
+    const QString before = home_.filePath(QStringLiteral("before.png"));
+    const QString after = home_.filePath(QStringLiteral("after.png"));
+    screenshot(main_, before);
+    const QImage small(before);
+    ASSERT_FALSE(small.isNull());
+    const int extraWidth = 200;
+    const int extraHeight = 150;
+    const Output resized = xdotool({QStringLiteral("windowsize"), QStringLiteral("--sync"), main_,
+                                    QString::number(small.width() + extraWidth),
+                                    QString::number(small.height() + extraHeight)});
+    ASSERT_TRUE(resized.ok) << resized.text.toStdString();
+    // The window is redrawn at its new size a moment after the X server has it.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            screenshot(main_, after);
+            const QImage grown(after);
+            return grown.width() == small.width() + extraWidth &&
+                   ColourCounts(after).value(qRgb(255, 255, 255)) >=
+                       ColourCounts(before).value(qRgb(255, 255, 255)) +
+                           extraWidth * extraHeight / 2;
+        },
+        kStepTimeoutMs))
+        << "the window did not grow, or the tree and the list did not take the room: "
+        << after.toStdString();
+    ASSERT_NO_FATAL_FAILURE(closeWithEscape(main_));
 }
 
 // Saves one window of the display in DISPLAY as a PNG.

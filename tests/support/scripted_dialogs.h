@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/user_dialogs.h"
+#include "ui/user_dialogs.h"
 
 namespace tarvix::test {
 

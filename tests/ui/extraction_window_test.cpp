@@ -23,6 +23,7 @@ TEST_F(ExtractionWindowTest, ThreeSelectedRowsBecomeThreeFiles) {
     clickRow(3, Qt::ShiftModifier);  // B, C, Z
     dialogs.answerSave(dest() / "typed name is ignored");
     QTest::mouseClick(extractButton(), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
 
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].title, "Choose path to extract files to..");
@@ -41,6 +42,7 @@ TEST_F(ExtractionWindowTest, PreservedPathsGoBelowTheChosenFolder) {
     QTest::keySequence(list(), QKeySequence::SelectAll);
     dialogs.answerSave(dest() / "x");
     QTest::mouseClick(extractButton(), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
     EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"ART", "<dir>"},
                                                                     {"ART/CRIT", "<dir>"},
                                                                     {"ART/CRIT/A.FRM", "a"},
@@ -64,6 +66,7 @@ TEST_F(ExtractionWindowTest, DoubleClickOnEmptySpaceAsksWithAnEmptyNameAndWrites
     dialogs.answerSave(dest() / "anything");
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {},
                        list()->viewport()->rect().bottomRight() - QPoint(3, 3));
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].suggestedName, "");
     EXPECT_TRUE(std::filesystem::is_empty(dest()));
@@ -76,6 +79,7 @@ TEST_F(ExtractionWindowTest, DoubleClickOnARowExtractsIt) {
     dialogs.answerSave(dest() / "anything");
     const QRect row = list()->visualRect(list()->model()->index(1, 0));
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
     EXPECT_EQ(Snapshot(dest()), (std::map<std::string, std::string>{{"B", "b"}}));
 }
 
@@ -88,6 +92,7 @@ TEST_F(ExtractionWindowTest, FailuresAreReportedOnceAfterTheBatch) {
     QTest::keySequence(list(), QKeySequence::SelectAll);
     dialogs.answerSave(dest() / "x");
     QTest::mouseClick(extractButton(), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
               "2 of 4 file(s) could not be extracted:\nCannot write D\\..\n"
@@ -102,16 +107,54 @@ TEST_F(ExtractionWindowTest, ClosingDuringABatchCancelsItAndWaits) {
     selectFolder({"D"});
     clickRow(0);
     dialogs.answerSave(dest() / "x");
-    bool closedWhileRunning = false;
-    QTimer::singleShot(0, window.get(), [&] {
-        window->close();
-        closedWhileRunning = window->isVisible();  // still shown until the batch has stopped
-    });
     QTest::mouseClick(extractButton(), Qt::LeftButton);
-    EXPECT_TRUE(closedWhileRunning);
+    ASSERT_TRUE(window->extracting());
+    window->close();
+    EXPECT_TRUE(window->isVisible());  // still shown until the batch has stopped
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(Snapshot(dest()).empty());
+}
+
+// While a batch runs, every command that would start another or replace the archive it reads
+// is disabled, and the ways around the controls are refused by the job and the session.
+TEST_F(ExtractionWindowTest, CommandsThatMustWaitAreRefusedWhileABatchRuns) {
+    Start({Make("D\\HUGE", std::string(std::size_t{64} << 20, 'h')), Make("D\\SMALL", "s")});
+    const std::filesystem::path other =
+        work.write("other.dat", datwriter::BuildDat({Make("E\\F", "f")}));
+    selectFolder({"D"});
+    clickRow(0);
+    dialogs.answerSave(dest() / "x");
+    QTest::mouseClick(extractButton(), Qt::LeftButton);
+    ASSERT_TRUE(window->extracting());
+    const QString title = window->windowTitle();
+
+    const auto actionNamed = [this](const char* name) {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    };
+    EXPECT_FALSE(extractButton()->isEnabled());
+    EXPECT_FALSE(window->acceptDrops());
+    ASSERT_NE(actionNamed("extractRows"), nullptr);
+    EXPECT_FALSE(actionNamed("extractRows")->isEnabled());
+    for (QAction* action : window->actions()) EXPECT_FALSE(action->isEnabled());  // Ctrl+O
+
+    // Straight past the controls: a second double-click asks nothing, another archive is not
+    // taken while the batch reads this one.
+    const QRect row = list()->visualRect(list()->model()->index(1, 0));
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, row.center());
+    window->OpenAnotherArchive(other);
+    EXPECT_EQ(window->windowTitle(), title);
+    EXPECT_EQ(dialogs.saveRequests.size(), 1u);
+
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
+    EXPECT_TRUE(extractButton()->isEnabled());
+    EXPECT_TRUE(window->acceptDrops());
+    EXPECT_EQ(
+        Snapshot(dest()),
+        (std::map<std::string, std::string>{{"HUGE", std::string(std::size_t{64} << 20, 'h')}}));
+    window->OpenAnotherArchive(other);
+    EXPECT_NE(window->windowTitle(), title);
 }
 
 }  // namespace

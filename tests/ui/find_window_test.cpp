@@ -171,6 +171,41 @@ TEST_F(FindWindowTest, OpensBesideTheMainWindowAndEscapeClosesIt) {
     EXPECT_TRUE(window->isVisible());
 }
 
+// "Extract..." is enabled only when pressing it would extract something: with results shown and
+// some of them selected, and not while the main window extracts.
+TEST_F(FindWindowTest, ExtractIsEnabledOnlyWhenItWouldExtractSomething) {
+    auto* extract = find->findChild<QPushButton*>("findExtract");
+    const struct {
+        const char* typed;
+        int found;
+        bool selectAll;
+        bool enabled;
+    } steps[] = {
+        {"iface", 2, true, true},    {"nothing like it", 0, true, false},
+        {"iface", 2, false, false},  {"zzz", 1, true, true},
+        {"", 0, false, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.typed);
+        if (*step.typed) {
+            ASSERT_NO_FATAL_FAILURE(Search(step.typed, step.found));
+        } else {
+            pattern->clear();
+        }
+        if (step.selectAll) {
+            QTest::keyClick(pattern, Qt::Key_Down);
+            QTest::keyClick(results, Qt::Key_A, Qt::ControlModifier);
+        }
+        EXPECT_EQ(extract->isEnabled(), step.enabled);
+    }
+    ASSERT_NO_FATAL_FAILURE(Search("iface", 2));
+    QTest::keyClick(pattern, Qt::Key_Down);
+    find->setExtractAllowed(false);  // as while the main window extracts
+    EXPECT_FALSE(extract->isEnabled());
+    find->setExtractAllowed(true);
+    EXPECT_TRUE(extract->isEnabled());
+}
+
 TEST_F(FindWindowTest, ExtractWritesTheSelectedResultsWithTheMainWindowsOptions) {
     const auto dest = work / "dest";
     const std::string gzip("\x1F\x8B\x08\x08\x9F\xE8\xB7\x36\x02\x03PACKED.ACM\0abc", 24);
@@ -217,6 +252,7 @@ TEST_F(FindWindowTest, ExtractWritesTheSelectedResultsWithTheMainWindowsOptions)
         const std::size_t asked = dialogs.saveRequests.size();
         dialogs.answerSave(dest / "ignored");
         QTest::mouseClick(find->findChild<QPushButton*>("findExtract"), Qt::LeftButton);
+        ASSERT_NO_FATAL_FAILURE(FinishBatch());
         ASSERT_EQ(dialogs.saveRequests.size(), asked + 1);
         EXPECT_EQ(dialogs.saveRequests.back().title, "Choose path to extract files to..");
         EXPECT_EQ(dialogs.saveRequests.back().suggestedName, c.suggested);

@@ -110,6 +110,7 @@ TEST_F(FoldersAndOpeningTest, ExtractFolderAndAllFromTheMenu) {
         const QString listedBefore = status();
         dialogs.answerFolder(dest());
         ASSERT_NO_FATAL_FAILURE(PickFromFolderMenu(c.item));
+        ASSERT_NO_FATAL_FAILURE(FinishBatch());
         EXPECT_EQ(dialogs.folderTitles.back(), "Choose folder to extract to");
         EXPECT_EQ(Snapshot(dest()), c.files);
         EXPECT_EQ(dialogs.messages, c.messages);
@@ -215,6 +216,10 @@ TEST(CommandLine, OneArchiveOrHelpOrVersion) {
         {{"tarvix", "--version"}, 0, std::nullopt, "tarvix "},
         {{"tarvix", "a.dat", "b.dat"}, 2, std::nullopt, "tarvix: one archive at a time\n"},
         {{"tarvix", "--bogus"}, 2, std::nullopt, "tarvix: Unknown option 'bogus'."},
+        // A single-dash word is one option, named whole, not a row of letters.
+        {{"tarvix", "-platform", "xcb"}, 2, std::nullopt, "tarvix: Unknown option 'platform'."},
+        {{"tarvix", "-version"}, 0, std::nullopt, "tarvix "},
+        {{"tarvix", "-v"}, 0, std::nullopt, "tarvix "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QFontMetrics>
+#include <QSplitter>
 #include <QWindow>
 
 #include "archive/dat_archive.h"
@@ -41,6 +42,27 @@ TEST_F(MainWindowTest, ShortFileIsRefusedTheSameWay) {
     dialogs.answerOpen(work.write("short.dat", "1234"));
     Show();
     EXPECT_EQ(dialogs.messages, (Strings{messages::kTooShort, messages::kCannotOpen}));
+}
+
+// An archive named at start-up (or dropped) that cannot be opened at all, or is a folder, is
+// named with the real reason before the window's own message.
+TEST_F(MainWindowTest, AnArchiveThatCannotBeOpenedIsNamedWithTheReason) {
+    std::filesystem::create_directory(work / "folder.dat");
+    for (const auto& [name, reason] :
+         {std::pair{"missing.dat", std::errc::no_such_file_or_directory},
+          std::pair{"folder.dat", std::errc::is_a_directory}}) {
+        SCOPED_TRACE(name);
+        dialogs.messages.clear();
+        window = std::make_unique<CExtractDlg>(dialogs);
+        window->setStartupArchive(work / name);
+        window->show();
+        EXPECT_EQ(dialogs.messages,
+                  (Strings{"Cannot open " + (work / name).string() + ": " +
+                               std::make_error_code(reason).message(),
+                           messages::kCannotOpen}));
+        EXPECT_EQ(window->windowTitle(), "TARVIX v0.9");
+        EXPECT_EQ(list()->placeholderText(), kEmptyListHint);
+    }
 }
 
 TEST_F(MainWindowTest, LoadedArchiveNamesItselfInTheTitleAndShowsItsFolders) {
@@ -137,7 +159,7 @@ TEST_F(MainWindowTest, EveryControlHasANameForScreenReaders) {
     }
 }
 
-TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowCannotBeResized) {
+TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowStartsAtItsSmallest) {
     StartCancelled();
     const DialogUnits du(window->font());
     EXPECT_EQ(tree()->geometry(), du.rect(0, 0, 105, 195));
@@ -148,7 +170,9 @@ TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowCannotBeResized) 
     EXPECT_EQ(preservePaths()->geometry(), du.rect(275, 200, 85, 10));
     EXPECT_EQ(versionButton()->geometry(), du.rect(50, 195, 50, 15));
     EXPECT_EQ(window->size(), QSize(du.x(362), du.y(225)));
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_EQ(window->minimumSize(), window->size());
+    EXPECT_GT(window->maximumSize().width(), window->width());
+    EXPECT_GT(window->maximumSize().height(), window->height());
 
     // The layout as a person sees it.
     EXPECT_LT(tree()->geometry().right(), list()->geometry().left() + 1);
@@ -172,6 +196,55 @@ TEST_F(MainWindowTest, GeometryComesFromDialogUnitsAndTheWindowCannotBeResized) 
                    26 +
                1) /
                   2);
+}
+
+// Extra room goes to the tree and the list; the bottom row keeps its order below them, its
+// right-hand part at the right edge. Back at the start size, everything is where it was.
+TEST_F(MainWindowTest, AGrownWindowGivesTheRoomToTheTreeAndTheList) {
+    StartCancelled();
+    const DialogUnits du(window->font());
+    const QSize start = window->size();
+    const QRect tree0 = tree()->geometry(), list0 = list()->geometry();
+    const QRect extract0 = extractButton()->geometry(), path0 = pathBox()->geometry();
+    const QRect status0 = statusBox()->geometry(), unpack0 = unpack()->geometry();
+    for (const QSize extra : {QSize(300, 200), QSize(0, 50), QSize(40, 0), QSize(0, 0)}) {
+        SCOPED_TRACE(extra.width() * 1000 + extra.height());
+        window->resize(start + extra);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->size() == start + extra; }));
+        EXPECT_EQ(tree()->width() + list()->width(), tree0.width() + list0.width() + extra.width());
+        EXPECT_GE(tree()->width(), tree0.width());
+        EXPECT_GE(list()->width(), list0.width());
+        EXPECT_EQ(tree()->height(), tree0.height() + extra.height());
+        EXPECT_EQ(list()->height(), list0.height() + extra.height());
+        EXPECT_EQ(extractButton()->geometry(), extract0.translated(0, extra.height()));
+        EXPECT_EQ(pathBox()->geometry(), path0.translated(extra.width(), extra.height()));
+        EXPECT_EQ(unpack()->geometry(), unpack0.translated(extra.width(), extra.height()));
+        EXPECT_EQ(statusBox()->geometry(),
+                  status0.translated(0, extra.height()).adjusted(0, 0, extra.width(), 0));
+    }
+    EXPECT_EQ(tree()->geometry(), du.rect(0, 0, 105, 195));
+    EXPECT_EQ(list()->geometry(), du.rect(105, 0, 255, 195));
+    window->resize(start - QSize(50, 50));  // no smaller than at the start
+    EXPECT_EQ(window->size(), start);
+}
+
+// The splitter between the tree and the list moves the boundary, for long names or deep trees.
+TEST_F(MainWindowTest, TheSplitterMovesTheBoundaryBetweenTreeAndList) {
+    StartCancelled();
+    auto* splitter = control<QSplitter>("splitter");
+    ASSERT_NE(splitter, nullptr);
+    const int total = tree()->width() + list()->width();
+    splitter->setSizes({total / 2, total - total / 2});
+    EXPECT_EQ(tree()->width(), total / 2);
+    EXPECT_EQ(list()->x(), tree()->geometry().right() + 1);
+}
+
+TEST_F(MainWindowTest, EmptyListSaysHowToGoOnUntilAnArchiveIsOpen) {
+    StartCancelled();
+    EXPECT_EQ(list()->placeholderText(), "Open an archive with Ctrl+O, or drop one here.");
+    const auto path = work.write("game.dat", datwriter::BuildDat({Make("A\\B", "x")}));
+    window->OpenAnotherArchive(path);
+    EXPECT_EQ(list()->placeholderText(), "");
 }
 
 TEST_F(MainWindowTest, EscapeCloses) {

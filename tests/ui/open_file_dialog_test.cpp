@@ -7,9 +7,9 @@
 #include <QListView>
 #include <QTest>
 
-#include "archive/dat_archive.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
+#include "ui/archive_opening.h"
 #include "ui/qt_text.h"
 
 namespace tarvix {
@@ -23,7 +23,7 @@ protected:
             folder.write(name, "x");
         }
         test::ScriptedDialogs asked;
-        DatArchive().OpenArchive(asked);  // cancelled; records the request
+        ChooseArchive(asked);  // cancelled; records the request
         SetUpOpenFileDialog(dialog, asked.openRequests.at(0));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setDirectory(FromFsPath(folder.path()));

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QTimer>
+#include <map>
 
 #include "frm_writer.h"
 #include "ui/line_numbered_text.h"
@@ -96,6 +98,75 @@ TEST_F(PreviewWindowTest, EscapeInTheViewerClosesOnlyTheViewer) {
     QTest::keyClick(viewer(), Qt::Key_Escape);
     WAIT_FOR(!viewer()->isVisible());
     EXPECT_TRUE(window->isVisible());
+}
+
+// The keyboard stays in the main window while the viewer or the find window is open, so an
+// Escape meant for one of them reaches the main window: it closes them one at a time, the
+// viewer first, and only an Escape with neither open ends the program.
+TEST_F(PreviewWindowTest, EscapeInTheMainWindowClosesAnOpenToolWindowFirst) {
+    const struct {
+        const char* label;
+        bool viewer;
+        bool find;
+        int escapesBeforeTheEnd;
+    } cases[] = {
+        {"viewer", true, false, 1},
+        {"find window", false, true, 1},
+        {"both", true, true, 2},
+        {"neither", false, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Start({Make("D\\A.TXT", "hello")});
+        ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+        clickRow(0);
+        if (c.find) window->OpenFindWindow();
+        if (c.viewer) {
+            QTest::keyClick(list(), Qt::Key_F3);
+            WAIT_FOR(viewerShows("D\\A.TXT"));
+        }
+        for (int i = 0; i < c.escapesBeforeTheEnd; ++i) {
+            QTest::keyClick(list(), Qt::Key_Escape);
+            EXPECT_TRUE(window->isVisible()) << i;
+        }
+        if (c.viewer) {
+            EXPECT_FALSE(viewer()->isVisible());
+        }
+        QTest::keyClick(list(), Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->result(), QDialog::Rejected);
+    }
+}
+
+// The list's context menu offers "Extract..." beside "View", as the Extract button does, for
+// the selected rows only.
+TEST_F(PreviewWindowTest, TheListsContextMenuExtractsTheSelectedRows) {
+    Start({Make("D\\A.TXT", "a"), Make("D\\B.TXT", "b")});
+    ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+    const auto menuTexts = [this] {
+        QStringList texts;
+        QTimer::singleShot(0, [&texts] {
+            auto* menu = QApplication::activePopupWidget();
+            if (!menu) return;
+            for (QAction* action : menu->actions()) {
+                if (action->isEnabled()) texts << action->text();
+            }
+            menu->close();
+        });
+        QTest::keyClick(list(), Qt::Key_F10, Qt::ShiftModifier);
+        return texts;
+    };
+    list()->setFocus();
+    EXPECT_FALSE(menuTexts().contains("&Extract..."));
+    clickRow(1);
+    EXPECT_TRUE(menuTexts().contains("&Extract..."));
+
+    const auto dest = work / "dest";
+    std::filesystem::create_directory(dest);
+    dialogs.answerSave(dest / "x");
+    window->findChild<QAction*>("extractRows")->trigger();
+    ASSERT_NO_FATAL_FAILURE(FinishBatch());
+    EXPECT_EQ(test::Snapshot(dest), (std::map<std::string, std::string>{{"B.TXT", "b"}}));
 }
 
 // A long text arrives in slices cut at line breaks; the result must be the text itself, with

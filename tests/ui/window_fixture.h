@@ -100,6 +100,12 @@ protected:
 
     QString status() const { return statusBox()->text(); }
 
+    // Lets the extraction job run to its end while the window's event loop turns, as it does
+    // for the user.
+    void FinishBatch() {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->extracting(); }, 60000));
+    }
+
     TempDir work;
     std::filesystem::path archivePath;
     ScriptedDialogs dialogs;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "archive/dat_archive.h"
 #include "dat_writer.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
+#include "ui/archive_opening.h"
 
 namespace tarvix {
 namespace {
@@ -21,10 +21,11 @@ TEST(TypedFileName, OpensTheFileTheNameStandsFor) {
     for (const auto& [typed, opened] : typedAndOpened) {
         test::ScriptedDialogs dialogs;
         dialogs.answerOpen(folder / typed);
-        DatArchive archive;
-        EXPECT_EQ(archive.OpenArchive(dialogs), !opened.empty()) << typed;
+        ArchiveSession session;
+        EXPECT_EQ(OpenArchiveInto(session, *ChooseArchive(dialogs), dialogs), !opened.empty())
+            << typed;
         if (!opened.empty()) {
-            EXPECT_EQ(archive.path(), folder / opened) << typed;
+            EXPECT_EQ(session.archive().path(), folder / opened) << typed;
         }
     }
 }

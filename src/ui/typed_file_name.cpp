@@ -1,4 +1,4 @@
-#include "archive/typed_file_name.h"
+#include "ui/typed_file_name.h"
 
 #include <string>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "archive/search_worker.h"
+#include "ui/search_worker.h"
 
 #include <algorithm>
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+
+#include "archive/dat_archive.h"
+#include "archive/entry_table.h"
+#include "archive/folder_index.h"
+
+namespace tarvix {
+
+// The archive a front-end shows, with its entry table and folder index, opened, replaced and
+// closed as one.
+//
+// The table and the index point into the archive's entry list in memory; they are valid
+// exactly as long as the archive they were built from stays loaded in the same session. A
+// session therefore only ever trades all three at once, and the addresses of archive(),
+// table() and folders() never change: a view may keep references to them and sees the new
+// archive after a replace.
+//
+// While something reads the archive on another thread (an extraction), it holds a Use; the
+// session then refuses to replace or close what is being read.
+//
+// Not copyable, as neither the archive nor the index is.
+class ArchiveSession {
+public:
+    // Loads `path` and builds its table and index in place of what the session held. A
+    // refusal leaves the session closed; while the session is in use, nothing changes.
+    DatArchive::LoadResult open(const std::filesystem::path& path);
+    // Takes over what `loaded` holds, and hands back what this one held, which closes with
+    // `loaded`. Refused (false, nothing changes) while the session is in use.
+    bool replaceWith(ArchiveSession& loaded);
+    // Refused (false) while the session is in use.
+    bool close();
+
+    bool isOpen() const { return archive_.isLoaded(); }
+    bool inUse() const { return users_ > 0; }
+    const DatArchive& archive() const { return archive_; }
+    const EntryTable& table() const { return table_; }
+    const FolderIndex& folders() const { return folders_; }
+
+    // Keeps the session from being replaced or closed for as long as it lives. Made and
+    // destroyed on the thread that owns the session.
+    class Use {
+    public:
+        explicit Use(ArchiveSession& session) : session_(&session) { ++session_->users_; }
+        ~Use() { --session_->users_; }
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+
+    private:
+        ArchiveSession* session_;
+    };
+
+private:
+    DatArchive archive_;
+    EntryTable table_;
+    FolderIndex folders_;
+    std::size_t users_ = 0;
+};
+
+namespace messages {
+inline constexpr const char* kSessionInUse = "The archive is in use by an extraction";
+}  // namespace messages
+
+}  // namespace tarvix

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "archive/archive_session.h"
+#include "ui/user_dialogs.h"
+
+namespace tarvix {
+
+// The archive the user chooses in the open dialog (DAT files first, then all files), with a
+// typed name's missing ".dat" added; nothing when they cancel.
+std::optional<std::filesystem::path> ChooseArchive(UserDialogs& dialogs);
+
+// Opens `path` in `session` in place of what it shows. A refusal leaves the session as it was
+// and is shown as two messages: why (the archive's reason, or the file and the system's reason
+// when it cannot be opened at all), then "Cannot open DAT file :(".
+bool OpenArchiveInto(ArchiveSession& session, const std::filesystem::path& path,
+                     UserDialogs& dialogs);
+
+// Shows why `path` was refused, as OpenArchiveInto does.
+void ShowRefusal(const DatArchive::LoadResult& result, const std::filesystem::path& path,
+                 UserDialogs& dialogs);
+
+// The message for a file that cannot be opened at all: its path and the system's reason.
+std::string CannotOpenFileText(const std::filesystem::path& path, const std::error_code& reason);
+
+}  // namespace tarvix

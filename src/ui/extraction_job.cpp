@@ -1,0 +1,76 @@
+#include "ui/extraction_job.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+#include <utility>
+
+#include "extract/batch_extraction.h"
+
+namespace tarvix {
+namespace {
+
+// Often enough for a progress bar to move smoothly and for Cancel to show at once.
+constexpr int kProgressEveryMs = 100;
+
+// The engine, and the one place that reads its report. Runs on a pool thread; an exception
+// (out of memory) ends this batch with a message instead of the program.
+std::string ExtractAndReport(const ArchiveSession& session, const ExtractionPlan& plan,
+                             BatchMonitor& monitor) {
+    try {
+        BatchOptions options;
+        options.monitor = &monitor;
+        const BatchReport report =
+            ExtractBatch(session.archive(), session.table(), plan.entries, plan.target, options);
+        return FormatBatchReport(report);
+    } catch (const std::exception& error) {
+        monitor.finish();
+        return std::string("Extraction stopped: ") + error.what();
+    }
+}
+
+}  // namespace
+
+ExtractionJob::ExtractionJob(QObject* parent) : QObject(parent) {
+    ticker_.setInterval(kProgressEveryMs);
+    connect(&ticker_, &QTimer::timeout, this, [this] {
+        if (monitor_) Q_EMIT progressed(monitor_->progress());
+    });
+    connect(&watcher_, &QFutureWatcher<std::string>::finished, this, &ExtractionJob::onFinished);
+}
+
+ExtractionJob::~ExtractionJob() {
+    if (!busy()) return;
+    watcher_.disconnect(this);
+    monitor_->requestCancel();
+    watcher_.waitForFinished();
+}
+
+bool ExtractionJob::start(ArchiveSession& session, ExtractionPlan plan) {
+    if (busy()) return false;
+    monitor_ = std::make_unique<BatchMonitor>();
+    use_.emplace(session);
+    plan_ = std::move(plan);
+    watcher_.setFuture(QtConcurrent::run([&session, &plan = plan_, &monitor = *monitor_] {
+        return ExtractAndReport(session, plan, monitor);
+    }));
+    ticker_.start();
+    Q_EMIT busyChanged(true);
+    return true;
+}
+
+void ExtractionJob::cancel() {
+    if (monitor_) monitor_->requestCancel();
+}
+
+void ExtractionJob::onFinished() {
+    ticker_.stop();
+    const std::string report = watcher_.result();
+    Q_EMIT progressed(monitor_->progress());
+    monitor_.reset();
+    use_.reset();
+    plan_ = {};
+    Q_EMIT busyChanged(false);
+    Q_EMIT finished(report);
+}
+
+}  // namespace tarvix
