@@ -32,7 +32,8 @@ protected:
     Strings Outputs(const ExtractionPlan& plan) const {
         Strings paths;
         for (EntryIndex entry : plan.entries) {
-            paths.push_back(OutputPathOf(plan.target, EntryName(session.table()[entry])));
+            paths.push_back(
+                PlanOutput(session.archive(), session.table(), entry, plan.target).path);
         }
         return paths;
     }
