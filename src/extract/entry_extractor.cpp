@@ -5,7 +5,7 @@
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
-#include "extract/entry_inflater.h"
+#include "extract/entry_unpacker.h"
 #include "extract/output_folders.h"
 #include "extract/safe_path.h"
 #include "extract/stored_stream.h"
@@ -60,7 +60,7 @@ StreamResult WriteStored(StoredBytes& stored, std::string_view gzipName, bool gz
 }
 
 // How an entry's output is made.
-enum class Writing { Stored, Gzip, Inflate };
+enum class Writing { Stored, Gzip, Unpack };
 
 std::string Outcome(StreamResult result, const EntryInfo& info) {
     if (result == StreamResult::OutputFailed) return CannotWrite(info);
@@ -114,7 +114,7 @@ std::string StreamOutcome(StreamResult result) {
     return "Cannot write";
 }
 
-std::string UnknownPackingOutcome(std::uint8_t type) {
+std::string UnknownPackingOutcome(std::uint32_t type) {
     return "Unknown packing (Type " + std::to_string(type) + ")";
 }
 
@@ -126,13 +126,13 @@ EntryExtractor::EntryExtractor(const DatArchive& archive, const EntryTable& tabl
       monitor_(shared ? shared->monitor : nullptr),
       worker_(worker),
       folders_(std::make_unique<OutputFolders>(target.destination)),
-      inflater_(std::make_unique<EntryInflater>()) {}
+      unpacker_(std::make_unique<EntryUnpacker>()) {}
 
 EntryExtractor::~EntryExtractor() = default;
 
 std::string EntryExtractor::extract(EntryIndex index) {
     const EntryInfo info = GetEntryInfo(table_, index);
-    if (std::uint64_t{info.offset} + info.packedSize > archive_.dataSize())
+    if (std::uint64_t{info.offset} + info.storedSize > archive_.dataSize())
         return kOutcomeCannotRead;
     StoredBytes stored(archive_, info, monitor_);
     if (!stored.readNext()) return kOutcomeCannotRead;
@@ -145,11 +145,14 @@ std::string EntryExtractor::extract(EntryIndex index) {
 
     Writing writing = Writing::Stored;
     if (!target_.unpack) {
-        if (BeginsWithBestZlibHeader(stored.data(), stored.size())) writing = Writing::Gzip;
-    } else if (info.type == kTypeZlib) {
-        writing = Writing::Inflate;
-    } else if (info.type != kTypeStored) {
+        if (info.format == ArchiveFormat::Dat2 &&
+            BeginsWithBestZlibHeader(stored.data(), stored.size())) {
+            writing = Writing::Gzip;
+        }
+    } else if (info.packing == PackingKind::Unknown) {
         return UnknownPackingOutcome(info.type);
+    } else if (info.packing != PackingKind::Stored) {
+        writing = Writing::Unpack;
     }
     std::string outName = Cp1252ToUtf8(fileName);
     if (writing == Writing::Gzip) outName += ".gz";
@@ -161,9 +164,9 @@ std::string EntryExtractor::extract(EntryIndex index) {
         return CannotWrite(info);
     }
     StreamResult result =
-        writing == Writing::Inflate
-            ? inflater_->inflate(
-                  stored, info.realSize,
+        writing == Writing::Unpack
+            ? unpacker_->unpack(
+                  archive_, info, stored,
                   [&out](const std::uint8_t* data, std::size_t size) {
                       return out.write(data, size);
                   },
