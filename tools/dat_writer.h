@@ -65,7 +65,7 @@ struct Dat1Directory {
 struct Dat1Layout {
     std::optional<std::uint32_t> directoryCount;  // default: the directories given
     std::uint32_t secondWord = 0x0A;              // the header's words the game ignores
-    std::string trailing;                         // bytes after the last stored data
+    std::string trailing = {};                    // bytes after the last stored data
 };
 
 // The bytes of a Fallout 1 DAT file: header, directory names, each directory's records, then
