@@ -36,7 +36,7 @@ struct Expected {
 struct LoadCase {
     const char* what;
     std::string bytes;
-    std::vector<Expected> entries;  // when it loads as DAT1
+    std::vector<Expected> entries;       // when it loads as DAT1
     std::optional<std::string> refusal;  // when refused: the message
 };
 
@@ -53,7 +53,8 @@ std::vector<LoadCase> Cases() {
          {"TEXT", {WithAttributes(Dat1Stored("Q.BIN", "abcd"), 0x30, 2)}}});
     const std::string overrunCount = BuildDat1({{"D", {Dat1Stored("A", "abc")}, 2}});
     return {
-        {"directories, the top one '.', in record order", sample,
+        {"directories, the top one '.', in record order",
+         sample,
          {{"README.TXT", 0x20, PackingKind::Stored, 5, 5},
           {"ART\\CRITTERS\\HMJMPS.FRM", 0x40, PackingKind::LzssBlocks, 100,
            static_cast<std::uint32_t>(datwriter::LzssBlocks(std::string(100, 'x')).size())},
@@ -66,27 +67,38 @@ std::vector<LoadCase> Cases() {
          std::nullopt},
         {"a directory without files", BuildDat1({{"EMPTY", {}}}), {}, std::nullopt},
         {"no directory at all", BuildDat1({}), {}, messages::kSizeMismatch},
-        {"DirectoryCount past the end", BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 99}),
-         {}, messages::kSizeMismatch},
+        {"DirectoryCount past the end",
+         BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 99}),
+         {},
+         messages::kSizeMismatch},
         {"FileCount past the end", overrunCount, {}, messages::kSizeMismatch},
         {"truncated in the last record", sample.substr(0, 200), {}, messages::kSizeMismatch},
         {"cut before the header ends", sample.substr(0, 10), {}, messages::kSizeMismatch},
         {"shorter than a DAT2 trailer", sample.substr(0, 5), {}, messages::kTooShort},
         {"stored bytes past the end",
-         BuildDat1({{"D", {Dat1Stored("A", "abc")}}}).substr(0, 49), {}, messages::kSizeMismatch},
-        {"an offset past the end", [] {
+         BuildDat1({{"D", {Dat1Stored("A", "abc")}}}).substr(0, 49),
+         {},
+         messages::kSizeMismatch},
+        {"an offset past the end",
+         [] {
              Dat1File f = Dat1Stored("A", "abc");
              f.offset = 0xFFFFFFF0;
              return BuildDat1({{"D", {f}}});
-         }(), {}, messages::kSizeMismatch},
-        {"PackedSize past the end of a packed entry",
-         BuildDat1({{"D", {WithAttributes(Dat1Stored("A", "abc"), 0x40, 4)}}}), {},
+         }(),
+         {},
          messages::kSizeMismatch},
-        {"a name length past the end", [] {
+        {"PackedSize past the end of a packed entry",
+         BuildDat1({{"D", {WithAttributes(Dat1Stored("A", "abc"), 0x40, 4)}}}),
+         {},
+         messages::kSizeMismatch},
+        {"a name length past the end",
+         [] {
              Dat1File f = Dat1Stored("A", "");
              f.nameLength = 200;
              return BuildDat1({{"D", {f}}});
-         }(), {}, messages::kSizeMismatch},
+         }(),
+         {},
+         messages::kSizeMismatch},
     };
 }
 
@@ -128,9 +140,9 @@ TEST(Dat1Reader, TheFolderTreeAndTheFlatTableSeeTheSameEntries) {
     test::TempDir dir;
     DatArchive archive;
     ASSERT_TRUE(archive
-                    .load(dir.write("a.dat",
-                                    BuildDat1({{"A\\B", {Dat1Stored("X", "1"), Dat1Stored("Y", "2")}},
-                                               {".", {Dat1Stored("TOP", "3")}}})))
+                    .load(dir.write(
+                        "a.dat", BuildDat1({{"A\\B", {Dat1Stored("X", "1"), Dat1Stored("Y", "2")}},
+                                            {".", {Dat1Stored("TOP", "3")}}})))
                     .ok);
     EntryTable walked;
     FolderIndex folders;
@@ -146,7 +158,8 @@ TEST(Dat1Reader, TheFolderTreeAndTheFlatTableSeeTheSameEntries) {
 TEST(Dat1Reader, ADat2FileIsStillReadAsDat2) {
     test::TempDir dir;
     DatArchive archive;
-    ASSERT_TRUE(archive.load(dir.write("a.dat", datwriter::BuildDat({datwriter::Make("A", "x")}))).ok);
+    ASSERT_TRUE(
+        archive.load(dir.write("a.dat", datwriter::BuildDat({datwriter::Make("A", "x")}))).ok);
     EXPECT_EQ(archive.format(), ArchiveFormat::Dat2);
 }
 

@@ -42,25 +42,42 @@ struct StreamCase {
 // offset b0 | (b1 & 0xF0) << 4 and length (b1 & 0x0F) + 3; the dictionary starts as spaces
 // and is written from 0xFEE on.
 const StreamCase kStreamCases[] = {
-    {"eight literals", std::string("\xFF" "ABCDEFGH"), 100, "ABCDEFGH"},
+    {"eight literals",
+     std::string("\xFF"
+                 "ABCDEFGH"),
+     100, "ABCDEFGH"},
     {"a match that reads the initial spaces", std::string("\x00\x00\x00", 3), 100, "   "},
     {"a match of 18 at the far end of the spaces", std::string("\x00\x10\x0F", 3), 100,
      std::string(18, ' ')},
     {"an overlapping copy repeats one byte", std::string("\x01x\xEE\xF2", 4), 100, "xxxxxx"},
-    {"an overlapping copy repeats two bytes", std::string("\x03" "ab\xEE\xF3", 5), 100,
-     "abababab"},
+    {"an overlapping copy repeats two bytes",
+     std::string("\x03"
+                 "ab\xEE\xF3",
+                 5),
+     100, "abababab"},
     {"a match wraps at 4096",
-     std::string("\xFF" "ABCDEFGH" "\xFF" "IJKLMNOP" "\x0F" "QRST\xFE\xF1"), 100,
-     "ABCDEFGHIJKLMNOPQRSTQRST"},
-    {"data may end right after a flag byte", std::string("\xFF" "ABCDEFGH" "\xFF"), 100,
-     "ABCDEFGH"},
-    {"data may end part-way through a flag byte's items", std::string("\xFF" "AB"), 100, "AB"},
+     std::string("\xFF"
+                 "ABCDEFGH"
+                 "\xFF"
+                 "IJKLMNOP"
+                 "\x0F"
+                 "QRST\xFE\xF1"),
+     100, "ABCDEFGHIJKLMNOPQRSTQRST"},
+    {"data may end right after a flag byte",
+     std::string("\xFF"
+                 "ABCDEFGH"
+                 "\xFF"),
+     100, "ABCDEFGH"},
+    {"data may end part-way through a flag byte's items",
+     std::string("\xFF"
+                 "AB"),
+     100, "AB"},
     {"nothing at all", "", 0, ""},
     {"data that ends inside a match is damaged", std::string("\x00\x00", 2), 100, std::nullopt},
     {"exactly at the limit", std::string("\x00\x10\x0F", 3), 18, std::string(18, ' ')},
     {"one byte past the limit stops", std::string("\x00\x10\x0F", 3), 17, std::nullopt},
-    {"a bomb of eight 18-byte matches stops at a limit of 100", std::string(1, 0) + std::string(16, '\x0F'),
-     100, std::nullopt},
+    {"a bomb of eight 18-byte matches stops at a limit of 100",
+     std::string(1, 0) + std::string(16, '\x0F'), 100, std::nullopt},
 };
 
 TEST(LzssDecoderTest, HandWorkedStreams) {
@@ -81,8 +98,13 @@ std::string Sample(std::size_t size, unsigned seed) {
 }
 
 TEST(LzssDecoderTest, WhatTheEncoderWritesComesBack) {
-    const std::string contents[] = {"", "a", std::string(5000, ' '), std::string(70000, 'z'),
-                                    Sample(100000, 1), Sample(3, 2), Sample(4097, 3)};
+    const std::string contents[] = {"",
+                                    "a",
+                                    std::string(5000, ' '),
+                                    std::string(70000, 'z'),
+                                    Sample(100000, 1),
+                                    Sample(3, 2),
+                                    Sample(4097, 3)};
     for (const std::string& content : contents) {
         SCOPED_TRACE(content.size());
         const std::string packed = datwriter::LzssEncode(content);
@@ -115,8 +137,7 @@ const WalkCase kWalkCases[] = {
     {"a block longer than the bytes left", Header(20) + "abc", false, false},
     {"stored 0x8003: low 15 bits", Header(0x8003) + "xyz", true, false},
     {"stored -3: magnitude", Header(-3) + "xyz", false, true},
-    {"stored 0xC000: both readings agree", Header(0xC000) + std::string(0x4000, 's'), true,
-     true},
+    {"stored 0xC000: both readings agree", Header(0xC000) + std::string(0x4000, 's'), true, true},
 };
 
 TEST(LzssBlocksTest, HeadersWalkedUnderEachReading) {
@@ -127,8 +148,7 @@ TEST(LzssBlocksTest, HeadersWalkedUnderEachReading) {
             header[1] = static_cast<std::uint8_t>(c.packed[offset + 1]);
             return true;
         };
-        EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::LowBits, at).fits,
-                  c.fitsLowBits);
+        EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::LowBits, at).fits, c.fitsLowBits);
         EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::Magnitude, at).fits,
                   c.fitsMagnitude);
     }
