@@ -23,7 +23,7 @@ StartRequest UsageError(const QString& why) {
 StartRequest ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Looks into a Fallout 2 DAT archive and extracts files from it.\n"
+        QStringLiteral("Looks into a Fallout 1 or Fallout 2 DAT archive and extracts files from it.\n"
                        "Without ARCHIVE, a file dialog asks for one."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));

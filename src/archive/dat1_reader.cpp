@@ -108,7 +108,7 @@ public:
         list.count = count_;
         list.block =
             std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(1, list.size));
-        std::memcpy(list.block.get(), list_.data(), list.size);
+        if (list.size > 0) std::memcpy(list.block.get(), list_.data(), list.size);
         return list;
     }
 

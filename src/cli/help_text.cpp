@@ -6,7 +6,7 @@ namespace {
 constexpr std::string_view kProgramHelp =
     R"(Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...
   or:  tarvix-cli --help | --version
-List, extract and check the files of a Fallout 2 DAT archive.
+List, extract and check the files of a Fallout 1 or Fallout 2 DAT archive.
 
 Commands:
   list      print the paths of the entries that the PATTERNs select
@@ -48,7 +48,8 @@ constexpr std::string_view kExtractHelp =
     R"(Usage: tarvix-cli extract [OPTION]... ARCHIVE [PATTERN]...
 Write every entry that a PATTERN selects (every entry without one) below DIR, at
 its full internal path. Type 1 entries are unpacked and must give exactly their
-real size with a valid Adler-32; Type 0 entries are written as stored. Existing
+real size with a valid Adler-32; Type 0 entries are written as stored. Fallout 1
+LZSS entries are decoded and must give exactly their size. Existing
 files are replaced. Each entry that fails is named on standard error.
 
   -C DIR       write below DIR, which must exist, instead of the current folder
