@@ -159,11 +159,11 @@ void DecodeLzss(benchmark::State& state) {
 void DecodeZlib(benchmark::State& state) {
     const std::string text = GameText(g_smoke ? 65536 : 2 << 20);
     EntryInflater streaming(0);  // zlib alone, not libdeflate
-    Decode(state, 0, datwriter::Zlib(text, 9), static_cast<std::uint32_t>(text.size()),
-           [&streaming](const DatArchive&, const EntryInfo& i, StoredBytes& s,
-                        const ChunkSink& sink) {
-               return streaming.inflate(s, i.realSize, sink, nullptr);
-           });
+    Decode(
+        state, 0, datwriter::Zlib(text, 9), static_cast<std::uint32_t>(text.size()),
+        [&streaming](const DatArchive&, const EntryInfo& i, StoredBytes& s, const ChunkSink& sink) {
+            return streaming.inflate(s, i.realSize, sink, nullptr);
+        });
 }
 
 void Register() {

@@ -30,7 +30,9 @@ void PutU32LE(std::vector<std::uint8_t>& out, std::uint32_t v) {
 class SequentialReader {
 public:
     SequentialReader(const ArchiveFile& file, std::uint64_t length)
-        : file_(file), length_(length), window_(kWindowBytes) {}
+        : file_(file),
+          length_(length),
+          window_(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, length))) {}
 
     // The next `n` bytes (n <= 255 + 16), or null when the file ends or cannot be read first.
     const std::uint8_t* take(std::size_t n) {

@@ -536,11 +536,11 @@ TEST_F(RealWindowTest, Fallout1ArchiveByArgumentExtractedUnpacked) {
     // mnemonic, and Extract is two Shift+Tabs back from it.
     ASSERT_NO_FATAL_FAILURE(focus(*window));
     ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("T")));
-    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Right"), QStringLiteral("Right"),
-                                  QStringLiteral("Right"), QStringLiteral("Right"),
-                                  QStringLiteral("Tab"), QStringLiteral("ctrl+a"),
-                                  QStringLiteral("alt+u"), QStringLiteral("shift+Tab"),
-                                  QStringLiteral("shift+Tab"), QStringLiteral("Return")}));
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Right"),
+              QStringLiteral("Right"), QStringLiteral("Tab"), QStringLiteral("ctrl+a"),
+              QStringLiteral("alt+u"), QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"),
+              QStringLiteral("Return")}));
     ASSERT_NO_FATAL_FAILURE(saveInto(destination, expected.firstKey()));
     ASSERT_NO_FATAL_FAILURE(expectFiles(destination, expected));
     ASSERT_NO_FATAL_FAILURE(closeWithEscape(*window));

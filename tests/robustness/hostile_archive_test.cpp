@@ -17,8 +17,8 @@
 #include "archive/dat_archive.h"
 #include "archive/dat_entry.h"
 #include "dat_writer.h"
-#include "lzss_encoder.h"
 #include "extract/entry_extractor.h"
+#include "lzss_encoder.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 #include "ui/extract_dlg.h"
@@ -299,20 +299,19 @@ std::vector<HostileCase> Dat1Rows() {
                            {{"D",
                              {Dat1("STORED", "abc", 0x20, 3),
                               Dat1("BLOCKS", BlockHeader(9) + literals, 0x40, 8),
-                              Dat1("STREAM", literals, 0x10, 8),
-                              Dat1("ODD", "abc", 0x30, 3)}}}),
+                              Dat1("STREAM", literals, 0x10, 8), Dat1("ODD", "abc", 0x30, 3)}}}),
                        "D(0,4)", {"ok", "ok", "ok", UnknownPackingOutcome(0x30)},
                        {{"STORED", "abc"}, {"BLOCKS", "ABCDEFGH"}, {"STREAM", "ABCDEFGH"}})),
-        Unpacked(Loads("Dat1PackedDataThatLies",
-                       datwriter::BuildDat1(
-                           {{"D",
-                             {Dat1("OVERRUN", BlockHeader(40) + literals, 0x40, 8),
-                              Dat1("HEADER", BlockHeader(9) + literals + "\x01", 0x40, 8),
-                              Dat1("MIDMATCH", BlockHeader(2) + std::string(2, '\0'), 0x40, 3),
-                              Dat1("AFTERZERO", BlockHeader(0) + "x", 0x40, 0),
-                              Dat1("BOMB", datwriter::LzssEncode(std::string(1 << 20, '\0')),
-                                   0x10, 10)}}}),
-                       "D(0,5)", {damaged, damaged, damaged, damaged, damaged}, {})),
+        Unpacked(Loads(
+            "Dat1PackedDataThatLies",
+            datwriter::BuildDat1(
+                {{"D",
+                  {Dat1("OVERRUN", BlockHeader(40) + literals, 0x40, 8),
+                   Dat1("HEADER", BlockHeader(9) + literals + "\x01", 0x40, 8),
+                   Dat1("MIDMATCH", BlockHeader(2) + std::string(2, '\0'), 0x40, 3),
+                   Dat1("AFTERZERO", BlockHeader(0) + "x", 0x40, 0),
+                   Dat1("BOMB", datwriter::LzssEncode(std::string(1 << 20, '\0')), 0x10, 10)}}}),
+            "D(0,5)", {damaged, damaged, damaged, damaged, damaged}, {})),
         Loads("Dat1RawKeepsStoredBytesAndNames",
               datwriter::BuildDat1({{"D",
                                      {Dat1("Z", Zlib("hello", 9), 0x20,
