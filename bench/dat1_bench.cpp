@@ -113,9 +113,9 @@ std::string GameText(std::size_t size) {
 }
 
 // One entry of `packed` bytes in an archive of its own, decoded by `decode` each iteration.
-template <typename Decode>
+template <typename Decoder>
 void Decode(benchmark::State& state, std::uint32_t attributes, const std::string& packed,
-            std::uint32_t size, Decode decode) {
+            std::uint32_t size, Decoder decode) {
     const fs::path path = g_work / ("decode-" + std::to_string(attributes) + ".dat");
     fs::create_directories(g_work);
     if (attributes == 0) {
