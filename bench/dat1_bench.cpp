@@ -5,6 +5,10 @@
 //   decode/lzss, decode/zlib  one core decoding the same 2 MiB of game-like text: LZSS in blocks
 //                           (EntryUnpacker, as extraction does) against zlib streaming
 //                           (EntryInflater without the whole-entry path); bytes = output
+//   unpack/dat1-tarvix      5,000 LZSS entries of 8 KiB of text, unpacked below their folders
+//                           by ExtractBatch on all cores
+//   unpack/decode-in-memory the same entries decoded by EntryUnpacker on all cores, kept nowhere
+//   unpack/write-alone      the same sizes written to the same files on all cores, no decoding
 //
 //   tarvix_bench_dat1 [--work=DIR] [--smoke] [Google Benchmark flags]
 //
@@ -12,8 +16,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +29,7 @@
 #include "archive/entry_table.h"
 #include "archive/folder_index.h"
 #include "dat_writer.h"
+#include "extract/batch_extraction.h"
 #include "extract/entry_inflater.h"
 #include "extract/entry_unpacker.h"
 #include "lzss_encoder.h"
@@ -166,6 +174,116 @@ void DecodeZlib(benchmark::State& state) {
         });
 }
 
+fs::path UnpackArchive() {
+    const std::size_t entries = Scaled(5000);
+    const fs::path path = g_work / ("unpack-" + std::to_string(entries) + ".dat");
+    if (fs::exists(path)) return path;
+    fs::create_directories(g_work);
+    std::vector<datwriter::Dat1Directory> directories(50);
+    for (std::size_t d = 0; d < directories.size(); ++d) {
+        directories[d].name = "TEXT\\DIR" + std::to_string(d);
+    }
+    for (std::size_t i = 0; i < entries; ++i) {
+        directories[i % directories.size()].files.push_back(
+            datwriter::Dat1Packed(NameOf(i), GameText(8192 + i % 7)));
+    }
+    if (!datwriter::WriteFile(path.string(), datwriter::BuildDat1(directories))) {
+        Fail("cannot write the unpack archive");
+    }
+    return path;
+}
+
+struct Opened {
+    DatArchive archive;
+    EntryTable table;
+    std::vector<EntryIndex> entries;
+    explicit Opened(const fs::path& path) {
+        if (!archive.load(path).ok) Fail("unpack archive refused");
+        FillEntryTable(archive, table);
+        for (EntryIndex i = 0; i < archive.entryCount(); ++i) entries.push_back(i);
+    }
+};
+
+fs::path FreshFolder(const char* name) {
+    const fs::path dest = g_work / name;
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    return dest;
+}
+
+unsigned Cores() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+template <typename Work>
+void OnAllCores(Work work) {
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < Cores(); ++t) threads.emplace_back(work);
+    for (std::thread& t : threads) t.join();
+}
+
+void UnpackTarvix(benchmark::State& state) {
+    Opened opened(UnpackArchive());
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder("out-tarvix");
+        state.ResumeTiming();
+        const ExtractTarget target{dest, std::nullopt, true, true};
+        const BatchReport report = ExtractBatch(opened.archive, opened.table, opened.entries, target);
+        if (report.written != opened.entries.size()) Fail("not every entry unpacked");
+    }
+}
+
+void DecodeInMemory(benchmark::State& state) {
+    Opened opened(UnpackArchive());
+    for (auto _ : state) {
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::size_t> good{0};
+        OnAllCores([&] {
+            EntryUnpacker unpacker;
+            const ChunkSink keep = [](const std::uint8_t*, std::size_t) { return true; };
+            for (std::size_t i; (i = next.fetch_add(1)) < opened.entries.size();) {
+                const EntryInfo info = GetEntryInfo(opened.table, opened.entries[i]);
+                StoredBytes stored(opened.archive, info, nullptr);
+                if (stored.readNext() && unpacker.unpack(opened.archive, info, stored, keep,
+                                                         nullptr) == StreamResult::Ok) {
+                    ++good;
+                }
+            }
+        });
+        if (good != opened.entries.size()) Fail("not every entry decoded");
+    }
+}
+
+void WriteAlone(benchmark::State& state) {
+    Opened opened(UnpackArchive());
+    std::vector<fs::path> outputs;
+    std::vector<std::size_t> sizes;
+    for (EntryIndex i : opened.entries) {
+        const EntryInfo info = GetEntryInfo(opened.table, i);
+        std::string relative(info.name);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        outputs.emplace_back(relative);
+        sizes.push_back(info.realSize);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder("out-write-alone");
+        state.ResumeTiming();
+        for (const fs::path& output : outputs) fs::create_directories(dest / output.parent_path());
+        std::atomic<std::size_t> next{0};
+        OnAllCores([&] {
+            const std::vector<char> zeros(64 * 1024);
+            for (std::size_t i; (i = next.fetch_add(1)) < outputs.size();) {
+                std::FILE* f = std::fopen((dest / outputs[i]).c_str(), "wb");
+                if (!f) Fail("cannot write");
+                std::fwrite(zeros.data(), 1, sizes[i], f);
+                std::fclose(f);
+            }
+        });
+    }
+}
+
 void Register() {
     const auto once = [](benchmark::internal::Benchmark* b) {
         b->Unit(benchmark::kMillisecond);
@@ -177,6 +295,9 @@ void Register() {
     once(benchmark::RegisterBenchmark("load/dat2", Load, false));
     once(benchmark::RegisterBenchmark("decode/lzss", DecodeLzss));
     once(benchmark::RegisterBenchmark("decode/zlib", DecodeZlib));
+    once(benchmark::RegisterBenchmark("unpack/dat1-tarvix", UnpackTarvix)->UseRealTime());
+    once(benchmark::RegisterBenchmark("unpack/decode-in-memory", DecodeInMemory)->UseRealTime());
+    once(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone)->UseRealTime());
 }
 
 }  // namespace

@@ -22,8 +22,14 @@ std::uint32_t ReadU32BE(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
 }
 
-void PutU32LE(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+std::uint8_t* PutU32LE(std::uint8_t* out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) *out++ = static_cast<std::uint8_t>(v >> (8 * i));
+    return out;
+}
+
+std::uint8_t* PutBytes(std::uint8_t* out, const std::string& bytes) {
+    std::memcpy(out, bytes.data(), bytes.size());
+    return out + bytes.size();
 }
 
 // The file from its start, a few bytes at a time, through a window of fixed size.
@@ -32,12 +38,13 @@ public:
     SequentialReader(const ArchiveFile& file, std::uint64_t length)
         : file_(file),
           length_(length),
-          window_(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, length))) {}
+          windowSize_(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, length))),
+          window_(std::make_unique_for_overwrite<std::uint8_t[]>(windowSize_)) {}
 
     // The next `n` bytes (n <= 255 + 16), or null when the file ends or cannot be read first.
     const std::uint8_t* take(std::size_t n) {
         if (end_ - begin_ < n && !refill(n)) return nullptr;
-        const std::uint8_t* bytes = window_.data() + begin_;
+        const std::uint8_t* bytes = window_.get() + begin_;
         begin_ += n;
         return bytes;
     }
@@ -45,12 +52,12 @@ public:
 
 private:
     bool refill(std::size_t n) {
-        std::memmove(window_.data(), window_.data() + begin_, end_ - begin_);
+        std::memmove(window_.get(), window_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
         const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(window_.size() - end_, length_ - filePos_));
-        const std::size_t got = file_.readAt(filePos_, window_.data() + end_, want);
+            std::min<std::uint64_t>(windowSize_ - end_, length_ - filePos_));
+        const std::size_t got = file_.readAt(filePos_, window_.get() + end_, want);
         filePos_ += got;
         end_ += got;
         return got == want && end_ >= n;
@@ -58,7 +65,8 @@ private:
 
     const ArchiveFile& file_;
     std::uint64_t length_;
-    std::vector<std::uint8_t> window_;
+    std::size_t windowSize_;
+    std::unique_ptr<std::uint8_t[]> window_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     std::uint64_t filePos_ = 0;
@@ -89,9 +97,14 @@ bool ReadDirectoryNames(SequentialReader& in, std::vector<std::string>& names) {
                        [&in](std::string& name) { return TakeName(in, name); });
 }
 
+// Reads the records, in two passes over the file: the first checks them and counts the bytes
+// of the entry list, the second (given `out`, that long) writes it. Growing the list as it
+// came cost a page fault per fresh page and a copy per doubling: 14 ms to open 23,000 entries
+// against DAT2's 1 ms, which reads its list in one piece.
 class RecordWriter {
 public:
-    explicit RecordWriter(std::uint64_t fileLength) : fileLength_(fileLength) {}
+    RecordWriter(std::uint64_t fileLength, std::uint8_t* out)
+        : fileLength_(fileLength), out_(out) {}
 
     bool readDirectory(SequentialReader& in, const std::string& directory) {
         std::uint32_t files = 0;
@@ -104,15 +117,8 @@ public:
         return true;
     }
 
-    Dat1EntryList finish() const {
-        Dat1EntryList list;
-        list.size = list_.size();
-        list.count = count_;
-        list.block =
-            std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(1, list.size));
-        if (list.size > 0) std::memcpy(list.block.get(), list_.data(), list.size);
-        return list;
-    }
+    std::size_t bytes() const { return bytes_; }
+    std::size_t count() const { return count_; }
 
 private:
     bool readRecord(SequentialReader& in) {
@@ -129,37 +135,54 @@ private:
 
         const auto nameSize =
             static_cast<std::uint32_t>(prefix_.size() + name_.size() + kDat1NameTrailerBytes);
-        PutU32LE(list_, nameSize);
-        list_.insert(list_.end(), prefix_.begin(), prefix_.end());
-        list_.insert(list_.end(), name_.begin(), name_.end());
-        list_.push_back(0);
-        PutU32LE(list_, attributes);
-        list_.push_back(0);  // Type: unused, the Attributes say how the entry is packed
-        PutU32LE(list_, size);
-        PutU32LE(list_, packedSize);
-        PutU32LE(list_, offset);
         ++count_;
+        bytes_ += 4 + nameSize + kEntryFixedBytes - 4;
+        if (!out_) return true;
+        std::uint8_t* p = PutU32LE(out_, nameSize);
+        p = PutBytes(PutBytes(p, prefix_), name_);
+        *p++ = 0;
+        p = PutU32LE(p, attributes);
+        *p++ = 0;  // Type: unused, the Attributes say how the entry is packed
+        p = PutU32LE(PutU32LE(PutU32LE(p, size), packedSize), offset);
+        out_ = p;
         return true;
     }
 
     std::uint64_t fileLength_;
     std::string prefix_;
     std::string name_;
-    std::vector<std::uint8_t> list_;
+    std::uint8_t* out_;
+    std::size_t bytes_ = 0;
     std::size_t count_ = 0;
 };
 
 }  // namespace
 
-std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t length) {
+namespace {
+
+// One pass over the file: false when it is not a whole DAT1.
+bool ReadRecords(const ArchiveFile& file, std::uint64_t length, RecordWriter& records) {
     SequentialReader in(file, length);
     std::vector<std::string> directories;
-    if (!ReadDirectoryNames(in, directories)) return std::nullopt;
-    RecordWriter records(length);
-    for (const std::string& directory : directories) {
-        if (!records.readDirectory(in, directory)) return std::nullopt;
-    }
-    return records.finish();
+    if (!ReadDirectoryNames(in, directories)) return false;
+    return std::all_of(directories.begin(), directories.end(),
+                       [&](const std::string& d) { return records.readDirectory(in, d); });
+}
+
+}  // namespace
+
+std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t length) {
+    RecordWriter counted(length, nullptr);
+    if (!ReadRecords(file, length, counted)) return std::nullopt;
+    Dat1EntryList list;
+    list.size = counted.bytes();
+    list.count = counted.count();
+    list.block =
+        std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(1, list.size));
+    RecordWriter written(length, list.block.get());
+    // The file may have changed between the passes; the list must be what was counted.
+    if (!ReadRecords(file, length, written) || written.bytes() != list.size) return std::nullopt;
+    return list;
 }
 
 }  // namespace tarvix
