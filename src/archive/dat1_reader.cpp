@@ -103,8 +103,8 @@ bool ReadDirectoryNames(SequentialReader& in, std::vector<std::string>& names) {
 // against DAT2's 1 ms, which reads its list in one piece.
 class RecordWriter {
 public:
-    RecordWriter(std::uint64_t fileLength, std::uint8_t* out)
-        : fileLength_(fileLength), out_(out) {}
+    RecordWriter(std::uint64_t fileLength, std::uint8_t* out = nullptr, std::size_t capacity = 0)
+        : fileLength_(fileLength), out_(out), capacity_(capacity) {}
 
     bool readDirectory(SequentialReader& in, const std::string& directory) {
         std::uint32_t files = 0;
@@ -138,6 +138,7 @@ private:
         ++count_;
         bytes_ += 4 + nameSize + kEntryFixedBytes - 4;
         if (!out_) return true;
+        if (bytes_ > capacity_) return false;  // the file grew since it was counted
         std::uint8_t* p = PutU32LE(out_, nameSize);
         p = PutBytes(PutBytes(p, prefix_), name_);
         *p++ = 0;
@@ -152,6 +153,7 @@ private:
     std::string prefix_;
     std::string name_;
     std::uint8_t* out_;
+    std::size_t capacity_;
     std::size_t bytes_ = 0;
     std::size_t count_ = 0;
 };
@@ -172,14 +174,14 @@ bool ReadRecords(const ArchiveFile& file, std::uint64_t length, RecordWriter& re
 }  // namespace
 
 std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t length) {
-    RecordWriter counted(length, nullptr);
+    RecordWriter counted(length);
     if (!ReadRecords(file, length, counted)) return std::nullopt;
     Dat1EntryList list;
     list.size = counted.bytes();
     list.count = counted.count();
     list.block =
         std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(1, list.size));
-    RecordWriter written(length, list.block.get());
+    RecordWriter written(length, list.block.get(), list.size);
     // The file may have changed between the passes; the list must be what was counted.
     if (!ReadRecords(file, length, written) || written.bytes() != list.size) return std::nullopt;
     return list;
