@@ -38,7 +38,7 @@ public:
     SequentialReader(const ArchiveFile& file, std::uint64_t length)
         : file_(file),
           length_(length),
-          windowSize_(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, length))),
+          windowSize_(static_cast<std::size_t>(std::clamp<std::uint64_t>(length, 1, kWindowBytes))),
           window_(std::make_unique_for_overwrite<std::uint8_t[]>(windowSize_)) {}
 
     // The next `n` bytes (n <= 255 + 16), or null when the file ends or cannot be read first.
