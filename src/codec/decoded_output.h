@@ -32,10 +32,12 @@ public:
         }
         return kBufferBytes - fill_ >= n || flushNow();
     }
-    // One byte, after reserve() made room for it.
-    void put(std::uint8_t byte) {
-        buffer_[fill_++] = byte;
-        ++produced_;
+    // The next `n` bytes of the buffer, after reserve() made room for them, counted as written.
+    std::uint8_t* claim(std::size_t n) {
+        std::uint8_t* at = buffer_.get() + fill_;
+        fill_ += n;
+        produced_ += n;
+        return at;
     }
     // `size` bytes of any length, room made here.
     bool write(const std::uint8_t* data, std::size_t size) {

@@ -19,12 +19,15 @@ bool LzssDecoder::copyMatch(std::uint8_t b0, std::uint8_t b1, DecodedOutput& out
     const std::uint32_t offset = b0 | (std::uint32_t{b1} & 0xF0) << 4;
     const std::uint32_t length = (b1 & 0x0Fu) + 3;
     if (!out.reserve(length)) return false;
+    // Byte by byte, each written to the dictionary before the next is read: a match may
+    // overlap what it writes.
+    std::uint8_t* to = out.claim(length);
     for (std::uint32_t i = 0; i < length; ++i) {
         const std::uint8_t byte = dictionary_[(offset + i) & kMask];
-        out.put(byte);
-        dictionary_[position_] = byte;
-        position_ = (position_ + 1) & kMask;
+        to[i] = byte;
+        dictionary_[(position_ + i) & kMask] = byte;
     }
+    position_ = (position_ + length) & kMask;
     return true;
 }
 
@@ -45,7 +48,7 @@ bool LzssDecoder::decode(const std::uint8_t* data, std::size_t size, DecodedOutp
         if (literal) {
             if (!out.reserve(1)) return false;
             const std::uint8_t byte = *data++;
-            out.put(byte);
+            *out.claim(1) = byte;
             dictionary_[position_] = byte;
             position_ = (position_ + 1) & kMask;
         } else if (end - data >= 2) {
