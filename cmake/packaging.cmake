@@ -16,9 +16,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The summary above is the first line; CPack indents these. Lines stay within 79 columns
 # once indented, as lintian asks.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "TARVIX shows the folders of one Fallout 2 DAT archive as a tree, lists the
-files of the selected folder and extracts the selected files into a folder of
-your choice. It never changes or writes an archive.
+    "TARVIX shows the folders of one Fallout 1 or Fallout 2 DAT archive as a tree,
+lists the files of the selected folder and extracts the selected files into
+a folder of your choice. It never changes or writes an archive.
 The tarvix-cli command lists, extracts, checks and sums up archives from
 scripts, with the same code as the window.
 The tarvix-mount command shows an archive as a read-only folder (FUSE).")

@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include "lzss_encoder.h"
+
 namespace datwriter {
 namespace {
 
@@ -11,7 +13,69 @@ void PutU32(std::string& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
+void PutU32BE(std::string& out, std::uint32_t v) {
+    for (int i = 3; i >= 0; --i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void PutName(std::string& out, const std::string& name, std::optional<std::uint8_t> length) {
+    out.push_back(static_cast<char>(length.value_or(static_cast<std::uint8_t>(name.size()))));
+    out += name;
+}
+
+// Bytes of everything before the stored data, which does not depend on where data goes.
+std::size_t Dat1DirectoryBytes(const std::vector<Dat1Directory>& directories) {
+    std::size_t bytes = 16;
+    for (const Dat1Directory& d : directories) {
+        bytes += 1 + d.name.size() + 16;
+        for (const Dat1File& f : d.files) bytes += 1 + f.name.size() + 16;
+    }
+    return bytes;
+}
+
 }  // namespace
+
+Dat1File Dat1Stored(std::string name, std::string content) {
+    Dat1File f;
+    f.name = std::move(name);
+    f.data = std::move(content);
+    return f;
+}
+
+Dat1File Dat1Packed(std::string name, const std::string& content) {
+    Dat1File f;
+    f.name = std::move(name);
+    f.data = LzssBlocks(content);
+    f.attributes = 0x40;
+    f.size = static_cast<std::uint32_t>(content.size());
+    return f;
+}
+
+std::string BuildDat1(const std::vector<Dat1Directory>& directories, const Dat1Layout& layout) {
+    std::string head;
+    PutU32BE(head, layout.directoryCount.value_or(static_cast<std::uint32_t>(directories.size())));
+    PutU32BE(head, layout.secondWord);
+    PutU32BE(head, 0);
+    PutU32BE(head, 0x12345678);
+    for (const Dat1Directory& d : directories) PutName(head, d.name, std::nullopt);
+    std::string data;
+    const std::size_t dataStart = Dat1DirectoryBytes(directories);
+    for (const Dat1Directory& d : directories) {
+        PutU32BE(head, d.fileCount.value_or(static_cast<std::uint32_t>(d.files.size())));
+        PutU32BE(head, 0x0A);
+        PutU32BE(head, 0x10);
+        PutU32BE(head, 0);
+        for (const Dat1File& f : d.files) {
+            PutName(head, f.name, f.nameLength);
+            const auto stored = static_cast<std::uint32_t>(f.data.size());
+            PutU32BE(head, f.attributes);
+            PutU32BE(head, f.offset.value_or(static_cast<std::uint32_t>(dataStart + data.size())));
+            PutU32BE(head, f.size.value_or(stored));
+            PutU32BE(head, f.packedSize.value_or(f.attributes == 0x20 ? 0 : stored));
+            data += f.data;
+        }
+    }
+    return head + data + layout.trailing;
+}
 
 Entry Make(std::string name, std::string data) {
     Entry e;

@@ -25,7 +25,7 @@ StartRequest ParseCommandLine(const QStringList& arguments) {
     // "-platform" is one unknown option, reported whole, not eight unknown letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
-        QStringLiteral("Looks into a Fallout 2 DAT archive and extracts files from it.\n"
+        QStringLiteral("Looks into a Fallout 1 or Fallout 2 DAT archive and extracts files from it.\n"
                        "Without ARCHIVE, a file dialog asks for one."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));

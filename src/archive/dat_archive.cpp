@@ -1,6 +1,7 @@
 #include "archive/dat_archive.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "archive/dat1_reader.h"
 #include "archive/dat_entry.h"
 
 namespace tarvix {
@@ -69,7 +71,8 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     }
 
     const std::optional<std::uint64_t> length = file_.length();
-    if (!length || *length < kTrailerBytes) return refuse(messages::kTooShort);
+    if (!length) return refuse(messages::kTooShort);
+    if (*length < kTrailerBytes) return loadDat1(*length, messages::kTooShort);
 
     std::uint8_t trailer[kTrailerBytes];
     if (file_.readAt(*length - kTrailerBytes, trailer, kTrailerBytes) != kTrailerBytes) {
@@ -78,9 +81,9 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     treeSize_ = ReadU32LE(trailer);
     dataSize_ = ReadU32LE(trailer + 4);
 
-    if (dataSize_ != *length) return refuse(messages::kSizeMismatch);
-    if (treeSize_ < 4) return refuse(messages::kTreeTooSmall);
-    if (treeSize_ > dataSize_ - kTrailerBytes) return refuse(messages::kTreeTooLarge);
+    if (dataSize_ != *length) return loadDat1(*length, messages::kSizeMismatch);
+    if (treeSize_ < 4) return loadDat1(*length, messages::kTreeTooSmall);
+    if (treeSize_ > dataSize_ - kTrailerBytes) return loadDat1(*length, messages::kTreeTooLarge);
 
     // new(nothrow) so that an absurd TreeSize is a refusal, not an exception.
     dirBlockSize_ = treeSize_ - 4;
@@ -93,10 +96,30 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
         return refuse(messages::kShortDirTree);
     }
     if (!CountEntries(dirBlock_.get(), dirBlockSize_, entryCount_)) {
-        return refuse(messages::kEntryOverrun);
+        return loadDat1(*length, messages::kEntryOverrun);
     }
     loaded_ = true;
     return {true, {}, {}};
+}
+
+DatArchive::LoadResult DatArchive::loadDat1(std::uint64_t length, std::string dat2Refusal) {
+    // Offsets and sizes are 32-bit: a longer file cannot be one.
+    if (length > UINT32_MAX) return refuse(std::move(dat2Refusal));
+    std::optional<Dat1EntryList> list;
+    try {
+        list = ReadDat1(file_, length);
+    } catch (const std::bad_alloc&) {
+        return refuse(messages::kNoMemory);
+    }
+    if (!list) return refuse(std::move(dat2Refusal));
+    format_ = ArchiveFormat::Dat1;
+    dataSize_ = static_cast<std::uint32_t>(length);
+    treeSize_ = 0;
+    dirBlock_ = std::move(list->block);
+    dirBlockSize_ = list->size;
+    entryCount_ = list->count;
+    loaded_ = true;
+    return {true, {}};
 }
 
 void DatArchive::swap(DatArchive& other) noexcept {
@@ -108,6 +131,7 @@ void DatArchive::swap(DatArchive& other) noexcept {
     std::swap(dirBlockSize_, other.dirBlockSize_);
     std::swap(entryCount_, other.entryCount_);
     std::swap(loaded_, other.loaded_);
+    std::swap(format_, other.format_);
 }
 
 void DatArchive::CloseArchive() {
@@ -115,6 +139,7 @@ void DatArchive::CloseArchive() {
     dirBlockSize_ = 0;
     entryCount_ = 0;
     loaded_ = false;
+    format_ = ArchiveFormat::Dat2;
     file_.close();
 }
 

@@ -10,13 +10,17 @@
 #include <system_error>
 
 #include "archive/archive_file.h"
+#include "archive/archive_format.h"
 
 namespace tarvix {
 
 // The one archive of a run: its open file, its trailer and its entry list in memory.
 //
-// File layout: stored data, FilesTotal (4), entry list (TreeSize - 4), then the trailer
+// Fallout 2 layout: stored data, FilesTotal (4), entry list (TreeSize - 4), then the trailer
 // TreeSize (4) and DataSize (4). DataSize must equal the file's length.
+// A file whose trailer does not hold is read as Fallout 1's layout (see ReadDat1), whose
+// records are laid out as an entry list in memory; its DataSize is the file's length and its
+// TreeSize 0. Which one a file is follows from its contents alone, never its name.
 class DatArchive {
 public:
     static constexpr std::uint32_t kTrailerBytes = 8;
@@ -49,12 +53,15 @@ public:
     void CloseArchive();
 
     bool isLoaded() const { return loaded_; }
+    ArchiveFormat format() const { return format_; }
     const std::filesystem::path& path() const { return path_; }
     std::uint32_t dataSize() const { return dataSize_; }
     std::uint32_t treeSize() const { return treeSize_; }
     // Bytes from the file's start up to FilesTotal: where the entries' stored bytes belong,
     // since everything after is the entry list and the trailer. Only while loaded.
+    // A DAT1 file has no such end: its stored bytes may lie anywhere in the file.
     std::uint64_t dataAreaSize() const {
+        if (format_ == ArchiveFormat::Dat1) return dataSize_;
         return std::uint64_t{dataSize_} - treeSize_ - kTrailerBytes;
     }
     // Number of whole entries in the entry list, counted while checking it.
@@ -69,6 +76,8 @@ public:
 
 private:
     LoadResult refuse(std::string message);
+    // Takes the file as DAT1 when it is one completely; `dat2Refusal` otherwise.
+    LoadResult loadDat1(std::uint64_t length, std::string dat2Refusal);
 
     std::filesystem::path path_;
     ArchiveFile file_;
@@ -78,6 +87,7 @@ private:
     std::size_t dirBlockSize_ = 0;
     std::size_t entryCount_ = 0;
     bool loaded_ = false;
+    ArchiveFormat format_ = ArchiveFormat::Dat2;
 };
 
 // Messages of loading, as the user sees them.

@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "archive/archive_format.h"
+#include "archive/packing_kind.h"
+
 namespace tarvix {
 
 // 0-based position of an entry in directory order.
@@ -29,10 +32,18 @@ inline std::uint64_t EntryStride(const std::uint8_t* entry) {
 struct EntryInfo {
     std::string name;  // full internal path, Windows-1252 bytes
     std::uint32_t realSize = 0;
-    std::uint32_t packedSize = 0;
+    std::uint32_t packedSize = 0;  // the record's own field (a stored DAT1 entry's is usually 0)
     std::uint32_t offset = 0;
-    std::uint8_t type = 0;  // how the stored bytes are packed: 0 stored, 1 zlib
+    std::uint32_t type = 0;  // the raw packing field: DAT2's Type byte, DAT1's Attributes word
+    PackingKind packing = PackingKind::Stored;
+    // How many bytes at `offset` belong to the entry: PackedSize, except in DAT1 where a stored
+    // entry has Size bytes and an unknown one PackedSize, or Size when that is 0.
+    std::uint32_t storedSize = 0;
+    ArchiveFormat format = ArchiveFormat::Dat2;
 };
+
+// The stored length of a DAT1 entry by its packing, as EntryInfo::storedSize says.
+std::uint32_t Dat1StoredSize(PackingKind packing, std::uint32_t size, std::uint32_t packedSize);
 
 // The Name of the entry at `entry`, ending at the first zero byte if it holds one. The view
 // points into the entry list.
@@ -44,7 +55,7 @@ EntryInfo GetEntryInfo(const EntryTable& table, EntryIndex index);
 // Both sizes without copying the name; the file list sums these for every selection change.
 struct EntrySizes {
     std::uint32_t realSize = 0;
-    std::uint32_t packedSize = 0;
+    std::uint32_t packedSize = 0;  // the stored length (EntryInfo::storedSize)
 };
 EntrySizes GetEntrySizes(const EntryTable& table, EntryIndex index);
 

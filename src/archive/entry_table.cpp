@@ -6,7 +6,8 @@
 
 namespace tarvix {
 
-void EntryTable::reset(std::size_t entries) {
+void EntryTable::reset(std::size_t entries, ArchiveFormat format) {
+    format_ = format;
     slots_.assign(std::max(kInitialSlots, entries + 1), nullptr);
 }
 
@@ -19,7 +20,7 @@ void EntryTable::set(EntryIndex index, const std::uint8_t* entry) {
 
 void FillEntryTable(const DatArchive& archive, EntryTable& table) {
     const std::span<const std::uint8_t> list = archive.dirBlock();
-    table.reset(archive.entryCount());
+    table.reset(archive.entryCount(), archive.format());
     EntryIndex i = 0;
     for (std::size_t pos = 0; pos < list.size(); ++i) {
         table.set(i, list.data() + pos);

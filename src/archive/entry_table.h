@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "archive/dat_entry.h"
 
 namespace tarvix {
@@ -18,7 +19,8 @@ public:
 
     // Null slots for `entries` entries and the null after them, and never fewer than
     // kInitialSlots, so that a walk that knows its count sets every slot without growing.
-    void reset(std::size_t entries = 0);
+    // The format says how the records the slots point to are read (see GetEntryInfo).
+    void reset(std::size_t entries = 0, ArchiveFormat format = ArchiveFormat::Dat2);
     void set(EntryIndex index, const std::uint8_t* entry);
 
     // Null for the slot after the last entry and for every index beyond the table.
@@ -26,9 +28,11 @@ public:
         return index < slots_.size() ? slots_[index] : nullptr;
     }
     std::size_t slotCount() const { return slots_.size(); }
+    ArchiveFormat format() const { return format_; }
 
 private:
     std::vector<const std::uint8_t*> slots_;
+    ArchiveFormat format_ = ArchiveFormat::Dat2;
 };
 
 // Points the table at every entry of the loaded archive, in directory order, exactly as the

@@ -116,7 +116,7 @@ void FolderIndex::BuildFolderTree(const DatArchive& archive, EntryTable& table) 
     // per entry are allocated once.
     const std::span<const std::uint8_t> dirBlock = archive.dirBlock();
     const std::size_t count = archive.entryCount();
-    table.reset(count);
+    table.reset(count, archive.format());
     lastNode_ = kRoot;
     std::vector<NodeId> folderOfEntry;
     folderOfEntry.reserve(count);

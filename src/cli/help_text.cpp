@@ -7,7 +7,8 @@ constexpr std::string_view kProgramHelp =
     R"(Usage: tarvix-cli COMMAND [OPTION]... ARCHIVE [PATTERN]...
   or:  tarvix-cli create|add [OPTION]... ARCHIVE PATH...
   or:  tarvix-cli --help | --version
-List, extract and check the files of a Fallout 2 DAT archive, and write one.
+List, extract and check the files of a Fallout 1 or Fallout 2 DAT archive, and
+write Fallout 2 ones.
 
 Commands:
   list      print the paths of the entries that the PATTERNs select
@@ -113,9 +114,10 @@ constexpr std::string_view kExtractHelp =
     R"(Usage: tarvix-cli extract [OPTION]... ARCHIVE [PATTERN]...
 Write every entry that a PATTERN selects (every entry without one) below DIR, at
 its full internal path. Type 1 entries are unpacked and must give exactly their
-real size with a valid Adler-32; Type 0 entries are written as stored. Existing
-files are replaced. Each entry that fails is named on standard error, and so is
-each entry whose file a later entry of the same run replaced.
+real size with a valid Adler-32; Type 0 entries are written as stored. Fallout 1
+LZSS entries are decoded and must give exactly their size. Existing files are
+replaced. Each entry that fails is named on standard error, and so is each
+entry whose file a later entry of the same run replaced.
 
   -C DIR, --directory=DIR
                write below DIR, which must exist, instead of the current folder

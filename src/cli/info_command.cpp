@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "archive/dat_entry.h"
+#include "archive/packing_kind.h"
 #include "cli/display_text.h"
 #include "cli/exit_status.h"
 #include "cli/json_text.h"
 #include "cli/loaded_archive.h"
 #include "cli/loaded_stack.h"
 #include "cli/output_buffer.h"
-#include "extract/entry_extractor.h"
 
 namespace tarvix::cli {
 namespace {
@@ -23,6 +23,7 @@ struct Figure {
     const char* label;
     const char* key;
     std::uint64_t value;
+    const char* text = nullptr;  // shown instead of `value` when set
 };
 
 // The tree shows a file at the top of the archive as an item of its own: a node without
@@ -60,13 +61,14 @@ std::vector<Figure> FiguresOf(const LoadedArchive& loaded) {
     const std::size_t count = loaded.archive.entryCount();
     for (std::size_t i = 0; i < count; ++i) {
         const EntryInfo info = GetEntryInfo(loaded.table, static_cast<EntryIndex>(i));
-        storedBytes += info.packedSize;
+        storedBytes += info.storedSize;
         realBytes += info.realSize;
-        packed += info.type == kTypeZlib;
-        stored += info.type == kTypeStored;
+        packed += info.packing != PackingKind::Stored && info.packing != PackingKind::Unknown;
+        stored += info.packing == PackingKind::Stored;
     }
     const FolderFigures folders = FolderFiguresOf(loaded);
     return {
+        {"format", "format", 0, FormatName(loaded.archive.format())},
         {"entries", "entries", count},
         {"folders", "folders", folders.count},
         {"deepest level", "deepest_level", folders.deepestLevel},
@@ -85,16 +87,22 @@ void AppendText(std::string& out, const std::vector<Figure>& figures) {
     for (const Figure& f : figures) width = std::max(width, std::string_view(f.label).size());
     for (const Figure& f : figures) {
         char line[128];
-        std::snprintf(line, sizeof line, "%-*s %llu\n", static_cast<int>(width + 1),
-                      (std::string(f.label) + ":").c_str(),
-                      static_cast<unsigned long long>(f.value));
+        const std::string value = f.text ? f.text : std::to_string(f.value);
+        std::snprintf(line, sizeof line, "%-*s %s\n", static_cast<int>(width + 1),
+                      (std::string(f.label) + ":").c_str(), value.c_str());
         out += line;
     }
 }
 
 void AppendJson(std::string& out, const std::vector<Figure>& figures) {
     JsonObject object(out);
-    for (const Figure& f : figures) object.add(f.key, f.value);
+    for (const Figure& f : figures) {
+        if (f.text) {
+            object.add(f.key, std::string_view(f.text));
+        } else {
+            object.add(f.key, f.value);
+        }
+    }
     object.close();
     out += '\n';
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/cp1252.h"
+#include "archive/packing_kind.h"
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
 #include "cli/exit_status.h"
@@ -15,7 +16,6 @@
 #include "cli/loaded_archive.h"
 #include "cli/loaded_stack.h"
 #include "cli/output_buffer.h"
-#include "cli/packing_name.h"
 #include "cli/stack_selection.h"
 
 namespace tarvix::cli {
@@ -64,7 +64,8 @@ ColumnWidths WidthsOf(const EntryTable& table, std::span<const EntryIndex> entri
     ColumnWidths widths;
     for (EntryIndex entry : entries) {
         const EntryInfo info = GetEntryInfo(table, entry);
-        widths.packing = std::max(widths.packing, static_cast<int>(PackingName(info.type).size()));
+        widths.packing =
+            std::max(widths.packing, static_cast<int>(PackingName(info.packing, info.type).size()));
         widths.realSize = std::max(widths.realSize, Digits(info.realSize));
         widths.packedSize = std::max(widths.packedSize, Digits(info.packedSize));
         widths.offset = std::max(widths.offset, Digits(info.offset));
@@ -78,8 +79,8 @@ void ListLong(const EntryTable& table, std::span<const EntryIndex> entries, Outp
     for (EntryIndex entry : entries) {
         const EntryInfo info = GetEntryInfo(table, entry);
         std::snprintf(columns, sizeof columns, "%-*s  %*u  %*u  %*u  ", w.packing,
-                      PackingName(info.type).c_str(), w.realSize, info.realSize, w.packedSize,
-                      info.packedSize, w.offset, info.offset);
+                      PackingName(info.packing, info.type).c_str(), w.realSize, info.realSize,
+                      w.packedSize, info.packedSize, w.offset, info.offset);
         out.text() += columns;
         AppendDisplayPath(out.text(), info.name);
         out.text() += '\n';
@@ -96,6 +97,7 @@ void ListJson(const EntryTable& table, std::span<const EntryIndex> entries, Outp
         object.add("path", Cp1252ToUtf8(info.name));
         if (HasUndefinedByte(info.name)) object.add("path_bytes_hex", HexBytes(info.name));
         object.add("type", info.type);
+        object.add("packing", PackingKeyword(info.packing));
         object.add("real_size", info.realSize);
         object.add("packed_size", info.packedSize);
         object.add("offset", info.offset);

@@ -11,7 +11,7 @@
 #include "extract/batch_extraction.h"
 #include "extract/batch_figures.h"
 #include "extract/entry_check.h"
-#include "extract/entry_inflater.h"
+#include "extract/entry_unpacker.h"
 
 namespace tarvix {
 namespace {
@@ -37,19 +37,19 @@ public:
         : archive_(archive), table_(table), monitor_(monitor), total_(archive.entryCount()) {}
 
     void work(WorkerResult& result) {
-        EntryInflater inflater;
+        EntryUnpacker unpacker;
         for (std::size_t begin = 0; (begin = next_.fetch_add(kEntriesPerTake)) < total_;) {
             const std::size_t end = std::min(total_, begin + kEntriesPerTake);
             for (std::size_t i = begin; i < end; ++i) {
                 if (monitor_.cancelRequested()) return;
-                checkOne(static_cast<EntryIndex>(i), result, inflater);
+                checkOne(static_cast<EntryIndex>(i), result, unpacker);
             }
         }
     }
 
 private:
-    void checkOne(EntryIndex index, WorkerResult& result, EntryInflater& inflater) {
-        const EntryCheck check = CheckEntry(archive_, table_, index, &monitor_, &inflater);
+    void checkOne(EntryIndex index, WorkerResult& result, EntryUnpacker& unpacker) {
+        const EntryCheck check = CheckEntry(archive_, table_, index, &monitor_, &unpacker);
         if (check.cancelled) return;
         ++result.checked;
         monitor_.fileDone();

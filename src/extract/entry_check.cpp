@@ -4,7 +4,7 @@
 
 #include "archive/cp1252.h"
 #include "extract/entry_extractor.h"
-#include "extract/entry_inflater.h"
+#include "extract/entry_unpacker.h"
 #include "extract/safe_path.h"
 #include "extract/stored_stream.h"
 
@@ -18,43 +18,41 @@ bool Discard(const std::uint8_t*, std::size_t) {
 // The content check: the stored bytes read through, and unpacked where they are packed.
 // Empty when they are sound; "Cancelled" when stopped part-way.
 std::string CheckContent(const DatArchive& archive, const EntryInfo& info, BatchMonitor* monitor,
-                         EntryInflater& inflater) {
+                         EntryUnpacker& unpacker) {
     StoredBytes stored(archive, info, monitor);
     if (!stored.readNext()) return kOutcomeCannotRead;
-    const StreamResult result = info.type == kTypeZlib
-                                    ? inflater.inflate(stored, info.realSize, Discard, monitor)
-                                    : CopyStored(stored, Discard, monitor);
+    const StreamResult result = unpacker.unpack(archive, info, stored, Discard, monitor);
     return result == StreamResult::Ok ? std::string() : StreamOutcome(result);
 }
 
 // Whether the stored bytes can be looked at: placed within the file, packed in a known way.
 std::string CheckPlacementAndType(const DatArchive& archive, const EntryInfo& info) {
-    if (std::uint64_t{info.offset} + info.packedSize > archive.dataSize()) {
-        return OutsideDataAreaProblem(info.offset, info.packedSize, archive.dataAreaSize());
+    if (std::uint64_t{info.offset} + info.storedSize > archive.dataSize()) {
+        return OutsideDataAreaProblem(info.offset, info.storedSize, archive.dataAreaSize());
     }
-    if (info.type != kTypeStored && info.type != kTypeZlib) return UnknownPackingOutcome(info.type);
+    if (info.packing == PackingKind::Unknown) return UnknownPackingOutcome(info.type);
     return {};
 }
 
 }  // namespace
 
 EntryCheck CheckEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
-                      BatchMonitor* monitor, EntryInflater* inflater) {
+                      BatchMonitor* monitor, EntryUnpacker* unpacker) {
     EntryCheck check;
     const EntryInfo info = GetEntryInfo(table, index);
     if (std::string problem = CheckPlacementAndType(archive, info); !problem.empty()) {
         check.problems.push_back(std::move(problem));
     } else {
-        if (std::uint64_t{info.offset} + info.packedSize > archive.dataAreaSize()) {
+        if (std::uint64_t{info.offset} + info.storedSize > archive.dataAreaSize()) {
             check.notes.push_back(
-                OutsideDataAreaNote(info.offset, info.packedSize, archive.dataAreaSize()));
+                OutsideDataAreaNote(info.offset, info.storedSize, archive.dataAreaSize()));
         }
-        if (info.type == kTypeStored && info.realSize != info.packedSize) {
+        if (info.packing == PackingKind::Stored && info.realSize != info.storedSize) {
             check.problems.push_back(StoredSizesDifferProblem(info.realSize, info.packedSize));
         }
-        std::optional<EntryInflater> own;
+        std::optional<EntryUnpacker> own;
         std::string content =
-            CheckContent(archive, info, monitor, inflater ? *inflater : own.emplace());
+            CheckContent(archive, info, monitor, unpacker ? *unpacker : own.emplace());
         if (content == kOutcomeCancelled) {
             check.cancelled = true;
         } else if (!content.empty()) {

@@ -9,7 +9,7 @@
 
 namespace tarvix {
 
-class EntryInflater;
+class EntryUnpacker;
 
 // What checking one entry found.
 struct EntryCheck {
@@ -24,13 +24,13 @@ struct EntryCheck {
 
 // Checks entry `index` without writing anything, by the rules that extraction unpacks by:
 // its stored bytes lie within the file (extraction and the viewer read them wherever they lie;
-// outside the data area, in the entry list or the trailer, earns a note); its Type is 0 or 1; a
-// Type 0 entry's bytes can be read and its sizes agree; a Type 1 entry inflates, in memory and as
-// unpacking does it (`inflater`, or one of its own), to exactly RealSize with a valid Adler-32 and
-// ends exactly at PackedSize; and every component of its name could be written below a folder. The
+// outside the data area, in the entry list or the trailer, earns a note); its packing is known;
+// a stored entry's bytes can be read and its sizes agree; a packed entry unpacks, in memory and
+// as unpacking does it (`unpacker`, or one of its own), to exactly RealSize and ends exactly at
+// its stored bytes' end; and every component of its name could be written below a folder. The
 // problems read like the outcomes of extraction wherever there is one ("Packed data is damaged").
 EntryCheck CheckEntry(const DatArchive& archive, const EntryTable& table, EntryIndex index,
-                      BatchMonitor* monitor = nullptr, EntryInflater* inflater = nullptr);
+                      BatchMonitor* monitor = nullptr, EntryUnpacker* unpacker = nullptr);
 
 // "Stored bytes lie outside the data area (offset <o>, packed size <p>, data area ends at <d>)"
 std::string OutsideDataAreaProblem(std::uint32_t offset, std::uint32_t packedSize,

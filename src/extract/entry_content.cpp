@@ -5,76 +5,44 @@
 
 #include "archive/dat_entry.h"
 #include "extract/entry_extractor.h"
-#include "extract/zlib_inflater.h"
+#include "extract/entry_unpacker.h"
+#include "extract/stored_stream.h"
 
 namespace tarvix {
 namespace {
 
 using Status = EntryContent::Status;
 
-constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
-
-Status LoadStored(const DatArchive& archive, const EntryInfo& info, EntryContent& content) {
-    content.bytes.resize(info.packedSize);
-    const std::size_t got = archive.readAt(info.offset, content.bytes.data(), info.packedSize);
-    if (got == info.packedSize) return Status::Ok;
-    content.bytes.clear();
-    return Status::CannotRead;
-}
-
-Status Verdict(ZlibInflater::Status status) {
-    return status == ZlibInflater::Status::NoMemory ? Status::NoMemory : Status::Damaged;
-}
-
-// Inflates the stored bytes a chunk at a time into `content`, never offering the inflater
-// more than one byte past RealSize, so an over-long stream stops there.
-Status LoadInflated(const DatArchive& archive, const EntryInfo& info, EntryContent& content) {
-    std::vector<std::uint8_t> input(std::min<std::size_t>(kChunkBytes, info.packedSize));
-    std::uint64_t read = 0;
-    const auto readNext = [&] {
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), info.packedSize - read));
-        const std::size_t got =
-            archive.readAt(std::uint64_t{info.offset} + read, input.data(), want);
-        read += got;
-        return got == want ? want : std::size_t{0};
-    };
-    content.bytes.reserve(std::size_t{info.realSize} +
-                          1);  // the one byte an over-long stream may add
-    ZlibInflater inflater;
-    const std::size_t first = readNext();
-    if (first == 0 && info.packedSize != 0) return Status::CannotRead;
-    inflater.feed(input.data(), first);
-    for (;;) {
-        const std::size_t produced = content.bytes.size();
-        const std::uint64_t allowed = info.realSize - produced;
-        const auto space =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, allowed + 1));
-        content.bytes.resize(produced + space);
-        std::size_t got = 0;
-        const ZlibInflater::Status status =
-            inflater.inflate(content.bytes.data() + produced, space, got);
-        content.bytes.resize(produced + std::min<std::uint64_t>(got, allowed));
-        if (got > allowed) return Status::Damaged;
-        switch (status) {
-            case ZlibInflater::Status::End: {
-                const bool exact = inflater.unusedInput() == 0 && read == info.packedSize &&
-                                   content.bytes.size() == info.realSize;
-                return exact ? Status::Ok : Status::Damaged;
-            }
-            case ZlibInflater::Status::OutputFull:
-                break;
-            case ZlibInflater::Status::NeedInput: {
-                if (read == info.packedSize) return Status::Damaged;  // cut short
-                const std::size_t next = readNext();
-                if (next == 0) return Status::CannotRead;
-                inflater.feed(input.data(), next);
-                break;
-            }
-            default:
-                return Verdict(status);
-        }
+Status StatusOf(StreamResult result) {
+    switch (result) {
+        case StreamResult::Ok:
+            return Status::Ok;
+        case StreamResult::ReadFailed:
+            return Status::CannotRead;
+        case StreamResult::NoMemory:
+            return Status::NoMemory;
+        case StreamResult::Damaged:
+        case StreamResult::OutputFailed:
+        case StreamResult::Cancelled:
+            break;
     }
+    return Status::Damaged;
+}
+
+// Unpacks as extraction does, keeping whatever came before any damage. Streaming every zlib
+// entry (no whole-entry inflation) is what keeps those bytes.
+Status LoadUnpacked(const DatArchive& archive, const EntryInfo& info, EntryContent& content) {
+    StoredBytes stored(archive, info, nullptr);
+    if (!stored.readNext()) return Status::CannotRead;
+    EntryUnpacker unpacker(0);
+    const StreamResult result = unpacker.unpack(
+        archive, info, stored,
+        [&content](const std::uint8_t* data, std::size_t size) {
+            content.bytes.insert(content.bytes.end(), data, data + size);
+            return true;
+        },
+        nullptr);
+    return StatusOf(result);
 }
 
 }  // namespace
@@ -83,30 +51,33 @@ EntryContent LoadEntryContent(const DatArchive& archive, const EntryTable& table
                               std::uint32_t limit) {
     const EntryInfo info = GetEntryInfo(table, index);
     EntryContent content;
-    if (info.type != kTypeStored && info.type != kTypeZlib) {
+    if (info.packing == PackingKind::Unknown) {
         content.status = Status::UnknownPacking;
         return content;
     }
-    const std::uint32_t size = info.type == kTypeStored ? info.packedSize : info.realSize;
+    const std::uint32_t size =
+        info.packing == PackingKind::Stored ? info.storedSize : info.realSize;
     if (size > limit) {
         content.status = Status::TooLarge;
         return content;
     }
-    if (std::uint64_t{info.offset} + info.packedSize > archive.dataSize()) {
+    if (std::uint64_t{info.offset} + info.storedSize > archive.dataSize()) {
         content.status = Status::CannotRead;
         return content;
     }
     try {
-        content.status = info.type == kTypeStored ? LoadStored(archive, info, content)
-                                                  : LoadInflated(archive, info, content);
+        content.bytes.reserve(size);
+        content.status = LoadUnpacked(archive, info, content);
     } catch (const std::bad_alloc&) {
-        content.bytes.clear();
         content.status = Status::NoMemory;
+    }
+    if (content.status == Status::CannotRead || content.status == Status::NoMemory) {
+        content.bytes.clear();
     }
     return content;
 }
 
-std::string DescribeContentStatus(EntryContent::Status status, std::uint8_t type) {
+std::string DescribeContentStatus(EntryContent::Status status, std::uint32_t type) {
     switch (status) {
         case Status::Ok:
             return {};

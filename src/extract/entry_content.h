@@ -19,22 +19,22 @@ struct EntryContent {
         TooLarge,        // above the limit; nothing was read
         CannotRead,      // the stored bytes lie outside the archive or could not be read
         Damaged,         // the packed data is broken; `bytes` holds what came before the break
-        UnknownPacking,  // a Type byte other than 0 or 1; nothing was read
+        UnknownPacking,  // a packing no reader knows; nothing was read
         NoMemory,
     };
     Status status = Status::Ok;
     std::vector<std::uint8_t> bytes;
 };
 
-// Loads entry `index` by the rules extraction unpacks with: Type 0 is the stored bytes as they
-// are; Type 1 is a zlib stream that must end exactly at PackedSize and give exactly RealSize
-// bytes. The stored bytes must lie within the archive's DataSize. Content above `limit` bytes
-// (PackedSize for Type 0, RealSize for Type 1) is not loaded, and no buffer is ever sized
-// beyond the limit, whatever the archive claims.
+// Loads entry `index` by the rules extraction unpacks with (EntryUnpacker): a stored entry is
+// its stored bytes as they are; a packed one must end exactly at its stored bytes' end and give
+// exactly RealSize bytes. The stored bytes must lie within the archive's DataSize. Content above
+// `limit` bytes (the stored size when stored, else RealSize) is not loaded, and no buffer is
+// ever sized beyond the limit, whatever the archive claims.
 EntryContent LoadEntryContent(const DatArchive& archive, const EntryTable& table, EntryIndex index,
                               std::uint32_t limit = kContentLimitBytes);
 
 // What a status means for the user, e.g. "Packed data is damaged"; empty for Ok.
-std::string DescribeContentStatus(EntryContent::Status status, std::uint8_t type);
+std::string DescribeContentStatus(EntryContent::Status status, std::uint32_t type);
 
 }  // namespace tarvix

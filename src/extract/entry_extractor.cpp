@@ -5,7 +5,7 @@
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
-#include "extract/entry_inflater.h"
+#include "extract/entry_unpacker.h"
 #include "extract/output_folders.h"
 #include "extract/safe_path.h"
 #include "extract/stored_stream.h"
@@ -92,18 +92,20 @@ std::optional<std::string_view> FolderFor(const ExtractTarget& target, std::stri
 }
 
 bool LiesWithinFile(const DatArchive& archive, const EntryInfo& info) {
-    return std::uint64_t{info.offset} + info.packedSize <= archive.dataSize();
+    return std::uint64_t{info.offset} + info.storedSize <= archive.dataSize();
 }
 
-bool IsKnownPacking(std::uint8_t type) {
-    return type == kTypeStored || type == kTypeZlib;
+// Whether raw stored bytes that begin as `data` are written wrapped as gzip: a Fallout 2 rule
+// that Fallout 1's archives, which hold no zlib streams, do not follow.
+bool WrapsAsGzip(const EntryInfo& info, const std::uint8_t* data, std::size_t size) {
+    return info.format == ArchiveFormat::Dat2 && BeginsWithBestZlibHeader(data, size);
 }
 
-// Whether a raw entry is written wrapped as gzip, from its first stored bytes.
+// The same, from the entry's first stored bytes.
 bool WrapsAsGzip(const DatArchive& archive, const EntryInfo& info) {
     std::uint8_t head[2] = {};
-    return info.packedSize >= 2 && archive.readAt(info.offset, head, 2) == 2 &&
-           BeginsWithBestZlibHeader(head, 2);
+    return info.storedSize >= 2 && archive.readAt(info.offset, head, 2) == 2 &&
+           WrapsAsGzip(info, head, 2);
 }
 
 }  // namespace
@@ -120,15 +122,15 @@ PlannedOutput PlanOutput(const DatArchive& archive, const EntryTable& table, Ent
     }
     plan.path.append(fileName);
     plan.refused = plan.refused || !IsSafeComponent(fileName) || !LiesWithinFile(archive, info) ||
-                   (target.unpack && !IsKnownPacking(info.type));
+                   (target.unpack && info.packing == PackingKind::Unknown);
     if (plan.refused) return plan;
     if (target.unpack) {
         plan.bytes = info.realSize;
     } else if (WrapsAsGzip(archive, info)) {
         plan.path += ".gz";
-        plan.bytes = info.packedSize - 2 + GzipHeader(fileName).size();
+        plan.bytes = info.storedSize - 2 + GzipHeader(fileName).size();
     } else {
-        plan.bytes = info.packedSize;
+        plan.bytes = info.storedSize;
     }
     return plan;
 }
@@ -151,7 +153,7 @@ std::string StreamOutcome(StreamResult result) {
     return "Cannot write";
 }
 
-std::string UnknownPackingOutcome(std::uint8_t type) {
+std::string UnknownPackingOutcome(std::uint32_t type) {
     return "Unknown packing (Type " + std::to_string(type) + ")";
 }
 
@@ -162,7 +164,7 @@ EntryExtractor::EntryExtractor(const DatArchive& archive, const EntryTable& tabl
       target_(target),
       monitor_(shared ? shared->monitor : nullptr),
       folders_(std::make_unique<OutputFolders>(target.destination)),
-      inflater_(std::make_unique<EntryInflater>()) {}
+      unpacker_(std::make_unique<EntryUnpacker>()) {}
 
 EntryExtractor::~EntryExtractor() = default;
 
@@ -177,10 +179,10 @@ EntryOutcome EntryExtractor::extract(EntryIndex index) {
     std::vector<std::string_view> components;
     if (!IsSafeComponent(fileName)) return CannotWriteOutcome(0);
     if (folder && !FolderComponents(*folder, components)) return CannotWriteOutcome(0);
-    if (target_.unpack && !IsKnownPacking(info.type)) {
+    if (target_.unpack && info.packing == PackingKind::Unknown) {
         return {OutcomeKind::UnknownPacking, 0, info.type};
     }
-    const bool gzip = !target_.unpack && BeginsWithBestZlibHeader(stored.data(), stored.size());
+    const bool gzip = !target_.unpack && WrapsAsGzip(info, stored.data(), stored.size());
     return write(info, stored, folder.value_or(std::string_view()), components, gzip);
 }
 
@@ -197,9 +199,9 @@ EntryOutcome EntryExtractor::write(const EntryInfo& info, StoredBytes& stored,
         made.removeAll();
         return CannotWriteOutcome(error);
     }
-    StreamResult result = target_.unpack && info.type == kTypeZlib
-                              ? inflater_->inflate(
-                                    stored, info.realSize,
+    StreamResult result = target_.unpack && info.packing != PackingKind::Stored
+                              ? unpacker_->unpack(
+                                    archive_, info, stored,
                                     [&out](const std::uint8_t* data, std::size_t size) {
                                         return out.write(data, size);
                                     },

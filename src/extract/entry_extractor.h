@@ -23,10 +23,6 @@ namespace tarvix {
 inline constexpr std::array<std::uint8_t, 10> kGzipHeader = {0x1F, 0x8B, 0x08, 0x08, 0x9F,
                                                              0xE8, 0xB7, 0x36, 0x02, 0x03};
 
-// The Type byte's values that unpacking understands.
-inline constexpr std::uint8_t kTypeStored = 0;
-inline constexpr std::uint8_t kTypeZlib = 1;
-
 // The texts of the outcomes that the viewer and the check share with extraction.
 inline constexpr const char* kOutcomeOk = "ok";
 inline constexpr const char* kOutcomeCannotRead = "Cannot read DAT file";
@@ -36,15 +32,15 @@ inline constexpr const char* kOutcomeCancelled = "Cancelled";
 // The outcome of streaming an entry's bytes that ended as `result`; "Cannot write" alone for
 // an output that failed.
 std::string StreamOutcome(StreamResult result);
-// "Unknown packing (Type <n>)"
-std::string UnknownPackingOutcome(std::uint8_t type);
+// "Unknown packing (Type <n>)", with the raw Type byte or, in DAT1, the Attributes word.
+std::string UnknownPackingOutcome(std::uint32_t type);
 
 struct ExtractTarget {
     std::filesystem::path destination;
     // The folder path re-created below the destination, or nothing to write straight into it.
     std::optional<std::string> preservedFolder;
-    // Write the real content of packed entries, by their Type byte, instead of the stored
-    // bytes with the ".gz" wrapping.
+    // Write the real content of packed entries, by their packing, instead of the stored
+    // bytes (with the ".gz" wrapping in DAT2).
     bool unpack = false;
     // Each entry below its own folder path (its name before the last backslash; none for a
     // name without one) instead of `preservedFolder`, less `droppedPrefix` at its front.
@@ -75,14 +71,14 @@ struct ExtractShared {
     BatchMonitor* monitor = nullptr;
 };
 
-class EntryInflater;
+class EntryUnpacker;
 class MadeFolders;
 class OutputFolders;
 class TemporaryFile;
 
 // Writes entries below one target, one after the other; a batch has one for each worker. It
 // keeps the folder it last wrote in open for the next entry (see OutputFolders), and its
-// inflater's buffers (see EntryInflater).
+// unpacker's buffers (see EntryUnpacker).
 class EntryExtractor {
 public:
     EntryExtractor(const DatArchive& archive, const EntryTable& table, const ExtractTarget& target,
@@ -106,17 +102,19 @@ private:
     const ExtractTarget& target_;
     BatchMonitor* monitor_;
     std::unique_ptr<OutputFolders> folders_;
-    std::unique_ptr<EntryInflater> inflater_;
+    std::unique_ptr<EntryUnpacker> unpacker_;
 };
 
 // Writes entry `index` below the target. Returns Ok or what went wrong: CannotWrite (with the
 // system's errno, or none for an unsafe name), CannotRead, and when unpacking Damaged,
 // UnknownPacking or NoMemory; Cancelled when the monitor asked for it part-way.
 //
-// Unpacking: Type 0 entries are written as stored, Type 1 entries are inflated and must be a
-// valid zlib stream that ends exactly at PackedSize and gives exactly RealSize bytes; both
-// under the entry's own name. Inflation stops as soon as the output would pass RealSize, so no
-// claim of the archive sizes any buffer or lets the output grow beyond RealSize.
+// Unpacking: stored entries are written as stored, packed ones (zlib, LZSS) are unpacked by
+// EntryUnpacker's rules and must end exactly at their stored bytes' end and give exactly
+// RealSize bytes; both under the entry's own name. Unpacking stops as soon as the output would
+// pass RealSize, so no claim of the archive sizes any buffer or lets the output grow beyond it.
+// Without unpacking, DAT2 stored bytes that begin 78 DA are written as "<name>.gz"; DAT1 ones
+// always as they are under the entry's own name.
 //
 // The output is first written under a temporary name in its folder and renamed into place
 // when complete, so a failure part-way leaves nothing behind (neither the file nor the folders

@@ -21,7 +21,7 @@ struct EntryOutcome {
     OutcomeKind kind = OutcomeKind::Ok;
     // The errno of a CannotWrite from the system; 0 when the name itself was refused.
     int error = 0;
-    std::uint8_t type = 0;  // the Type byte of an UnknownPacking
+    std::uint32_t type = 0;  // the raw packing field of an UnknownPacking
 
     bool ok() const { return kind == OutcomeKind::Ok; }
     bool operator==(const EntryOutcome&) const = default;

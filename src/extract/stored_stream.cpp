@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "extract/zlib_inflater.h"
+#include "codec/zlib_inflater.h"
 
 namespace tarvix {
 namespace {
@@ -21,7 +21,7 @@ bool CancelRequested(const BatchMonitor* monitor) {
 
 bool StoredBytes::readNext() {
     const auto want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kStreamChunkBytes, info_.packedSize - done_));
+        std::min<std::uint64_t>(kStreamChunkBytes, info_.storedSize - done_));
     size_ = archive_.readAt(std::uint64_t{info_.offset} + done_, buffer_.get(), want);
     done_ += size_;
     if (monitor_) monitor_->addBytes(size_);
@@ -50,7 +50,12 @@ StreamResult InflateStored(StoredBytes& stored, std::uint32_t realSize, const Ch
             static_cast<std::size_t>(std::min<std::uint64_t>(kStreamChunkBytes, allowed + 1));
         std::size_t got = 0;
         const ZlibInflater::Status status = inflater.inflate(output.get(), space, got);
-        if (got > allowed) return StreamResult::Damaged;
+        if (got > allowed) {
+            // What came before the excess stays with the sink, for a viewer that shows it.
+            return sink(output.get(), static_cast<std::size_t>(allowed))
+                       ? StreamResult::Damaged
+                       : StreamResult::OutputFailed;
+        }
         if (!sink(output.get(), got)) return StreamResult::OutputFailed;
         produced += got;
         switch (status) {

@@ -14,7 +14,8 @@ namespace tarvix {
 // How much of an entry is read, and unpacked, at a time.
 inline constexpr std::size_t kStreamChunkBytes = std::size_t{64} * 1024;
 
-// An entry's stored bytes, read a chunk at a time and counted in the batch's progress.
+// An entry's stored bytes (EntryInfo::storedSize of them), read a chunk at a time and counted
+// in the batch's progress.
 // The entry must lie within the archive file; a read that comes back short is a read error.
 class StoredBytes {
 public:
@@ -28,8 +29,8 @@ public:
     bool readNext();
     const std::uint8_t* data() const { return buffer_.get(); }
     std::size_t size() const { return size_; }
-    bool atEnd() const { return done_ == info_.packedSize; }
-    std::uint32_t packedSize() const { return info_.packedSize; }
+    bool atEnd() const { return done_ == info_.storedSize; }
+    std::uint32_t packedSize() const { return info_.storedSize; }
 
 private:
     const DatArchive& archive_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/packing_kind.h"
 #include "preview/hex_dump.h"
 #include "preview/image_content.h"
 
@@ -76,21 +77,16 @@ QString Recognise(const EntryFacts& facts, const std::optional<Palette>& archive
 
 }  // namespace
 
-QString PackingName(std::uint8_t type) {
-    switch (type) {
-        case 0:
-            return QStringLiteral("stored");
-        case 1:
-            return QStringLiteral("zlib");
-        default:
-            return QStringLiteral("type %1").arg(type);
-    }
+QString PackingName(const EntryFacts& facts) {
+    const PackingKind kind = facts.format == ArchiveFormat::Dat2 ? PackingOfType(facts.type)
+                                                                 : PackingOfAttributes(facts.type);
+    return QString::fromStdString(tarvix::PackingName(kind, facts.type));
 }
 
 PreviewContent PreparePreview(const EntryFacts& facts, EntryContent content,
                               const std::optional<Palette>& archivePalette) {
     PreviewContent preview;
-    const QString header = PackingName(facts.type) + QStringLiteral(" - ") + Sizes(facts);
+    const QString header = PackingName(facts) + QStringLiteral(" - ") + Sizes(facts);
     const bool usable = content.status == Status::Ok ||
                         (content.status == Status::Damaged && !content.bytes.empty());
     const QString problem =

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "extract/entry_content.h"
 #include "preview/content_kind.h"
 #include "preview/frm_image.h"
@@ -19,10 +20,11 @@ inline constexpr std::size_t kTextShownBytes = std::size_t{4} << 20;
 
 // What the viewer knows of an entry before looking at its content.
 struct EntryFacts {
-    std::string name;  // full internal path, Windows-1252
-    std::uint8_t type = 0;
+    std::string name;        // full internal path, Windows-1252
+    std::uint32_t type = 0;  // the raw packing field, read by the archive's format
     std::uint32_t realSize = 0;
-    std::uint32_t packedSize = 0;
+    std::uint32_t packedSize = 0;  // the stored length
+    ArchiveFormat format = ArchiveFormat::Dat2;
 };
 
 // Everything the viewer shows for one entry, decided without any window: how the content is
@@ -42,7 +44,7 @@ struct PreviewContent {
 PreviewContent PreparePreview(const EntryFacts& facts, EntryContent content,
                               const std::optional<Palette>& archivePalette);
 
-// "stored", "zlib" or "type <n>".
-QString PackingName(std::uint8_t type);
+// "stored", "zlib", "lzss" or "type <n>".
+QString PackingName(const EntryFacts& facts);
 
 }  // namespace tarvix

@@ -129,7 +129,7 @@ void PreviewController::showCurrent() {
     if (!window_ || !current.isValid()) return;
     const EntryIndex index = model_->entryAt(current.row());
     const EntryInfo info = GetEntryInfo(table_, index);
-    const EntryFacts facts{info.name, info.type, info.realSize, info.packedSize};
+    const EntryFacts facts{info.name, info.type, info.realSize, info.storedSize, info.format};
     EntryContent content = LoadEntryContent(archive_, table_, index);
     window_->showContent(FromCp1252(info.name),
                          PreparePreview(facts, std::move(content), archivePalette()));

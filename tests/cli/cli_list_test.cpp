@@ -139,10 +139,10 @@ TEST_F(CliTest, JsonEscapesEveryNameAndGivesBytesOfUndefinedOnes) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
               R"([
-  {"path": "A\\\"Q\".TXT", "type": 0, "real_size": 1, "packed_size": 1, "offset": 0},
-  {"path": "B\u0001\u001F\u007FC", "type": 0, "real_size": 0, "packed_size": 0, "offset": 1},
-  {"path": "D\\\u0081X", "path_bytes_hex": "445c8158", "type": 0, "real_size": 0, "packed_size": 0, "offset": 1},
-  {"path": "é€", "type": 0, "real_size": 0, "packed_size": 0, "offset": 1}
+  {"path": "A\\\"Q\".TXT", "type": 0, "packing": "stored", "real_size": 1, "packed_size": 1, "offset": 0},
+  {"path": "B\u0001\u001F\u007FC", "type": 0, "packing": "stored", "real_size": 0, "packed_size": 0, "offset": 1},
+  {"path": "D\\\u0081X", "path_bytes_hex": "445c8158", "type": 0, "packing": "stored", "real_size": 0, "packed_size": 0, "offset": 1},
+  {"path": "é€", "type": 0, "packing": "stored", "real_size": 0, "packed_size": 0, "offset": 1}
 ]
 )");
 }

@@ -225,6 +225,7 @@ TEST_F(CliTest, InfoSumsUpTheArchive) {
     const CliRun text = Run({"info", archive});
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out,
+              "format:                  Fallout 2 (DAT2)\n"
               "entries:                 4\n"
               "folders:                 7\n"
               "deepest level:           4\n"
@@ -237,7 +238,8 @@ TEST_F(CliTest, InfoSumsUpTheArchive) {
               "DataSize:                145\n");
     const CliRun json = Run({"info", "--json", archive});
     EXPECT_EQ(json.status, 0);
-    EXPECT_EQ(json.out, R"({"entries": 4, "folders": 7, "deepest_level": 4, "stored_bytes": 10, )"
+    EXPECT_EQ(json.out, R"x({"format": "Fallout 2 (DAT2)", "entries": 4, "folders": 7, )x"
+                        R"("deepest_level": 4, "stored_bytes": 10, )"
                         R"("real_bytes": 52, "packed_entries": 1, "stored_entries": 2, )"
                         R"("other_type_entries": 1, "tree_size": 127, "data_size": 145})"
                         "\n");
@@ -276,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(Archives, InfoFolderTest,
 
 TEST_F(CliTest, InfoOfAnEmptyArchive) {
     EXPECT_EQ(Run({"info", "--json", Archive({})}).out,
-              R"({"entries": 0, "folders": 0, "deepest_level": 0, "stored_bytes": 0, )"
+              R"x({"format": "Fallout 2 (DAT2)", "entries": 0, "folders": 0, "deepest_level": 0, )x"
+              R"("stored_bytes": 0, )"
               R"("real_bytes": 0, "packed_entries": 0, "stored_entries": 0, )"
               R"("other_type_entries": 0, "tree_size": 4, "data_size": 12})"
               "\n");

@@ -503,6 +503,49 @@ TEST_F(RealWindowTest, OpenBrowseExtractAndCloseWithTheKeyboard) {
     std::printf("screenshot: %s\n", qPrintable(picture));
 }
 
+// The Fallout 1 sample (samples/fallout1.dat, made by tools/make_fallout1_dat) opened by its
+// name on the command line: down to TEXT\ENGLISH\GAME with the keyboard, every file selected
+// and extracted with "Unpack packed files", which decodes its LZSS entries.
+TEST_F(RealWindowTest, Fallout1ArchiveByArgumentExtractedUnpacked) {
+    const QString archive = QFileInfo(QStringLiteral(TARVIX_FALLOUT1_DAT)).absoluteFilePath();
+    const auto lines = [](const QByteArray& text, int count) {
+        QByteArray out;
+        for (int i = 0; i < count; ++i) {
+            out += "{" + QByteArray::number(100 + i) + "}{}{" + text + "}\r\n";
+        }
+        return out;
+    };
+    const QMap<QString, QByteArray> expected = {
+        {QStringLiteral("VAULT13.MSG"), lines("Vault 13 needs a water chip.", 60)},
+        {QStringLiteral("MISC.MSG"), lines("You see nothing special.", 40)},
+        {QStringLiteral("WORLDMAP.MSG"), QByteArray("{100}{}{The Glow}\r\n")},
+    };
+    const QString destination = home_.filePath(QStringLiteral("fallout1"));
+    ASSERT_TRUE(QDir().mkpath(destination));
+
+    DieWithParent(app_);
+    app_.setProcessEnvironment(env_);
+    app_.setWorkingDirectory(home_.path());
+    app_.start(QStringLiteral(TARVIX_EXECUTABLE), {archive});
+    ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
+    const auto window = waitForWindow(archive + QStringLiteral(" - TARVIX v.09"));
+    ASSERT_TRUE(window) << "the Fallout 1 archive did not open; " << programOutput();
+
+    // "T" selects TEXT; Right opens a folder and Right again enters its first subfolder:
+    // ENGLISH, then GAME. Tab moves to the list; "Unpack packed files" is ticked by its
+    // mnemonic, and Extract is two Shift+Tabs back from it.
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("T")));
+    ASSERT_NO_FATAL_FAILURE(
+        keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Right"),
+              QStringLiteral("Right"), QStringLiteral("Tab"), QStringLiteral("ctrl+a"),
+              QStringLiteral("alt+u"), QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"),
+              QStringLiteral("Return")}));
+    ASSERT_NO_FATAL_FAILURE(saveInto(destination, expected.firstKey()));
+    ASSERT_NO_FATAL_FAILURE(expectFiles(destination, expected));
+    ASSERT_NO_FATAL_FAILURE(closeWithEscape(*window));
+}
+
 // Opened by its name on the command line, a whole folder extracted through the folder menu
 // (Shift+F10), then another archive opened in its place with Ctrl+O.
 TEST_F(RealWindowTest, ArgumentFolderMenuAndAnotherArchive) {

@@ -19,6 +19,7 @@
 #include "archive/dat_entry.h"
 #include "dat_writer.h"
 #include "extract/entry_extractor.h"
+#include "lzss_encoder.h"
 #include "support/scripted_dialogs.h"
 #include "support/temp_dir.h"
 #include "ui/extract_dlg.h"
@@ -255,6 +256,72 @@ std::vector<HostileCase> UnpackingRows() {
     };
 }
 
+datwriter::Dat1File Dat1(std::string name, std::string stored, std::uint32_t attributes,
+                         std::uint32_t size) {
+    datwriter::Dat1File f = datwriter::Dat1Stored(std::move(name), std::move(stored));
+    f.attributes = attributes;
+    f.size = size;
+    return f;
+}
+
+template <typename Change>
+std::string Dat1Tweaked(Change change) {
+    datwriter::Dat1Directory d{"D", {datwriter::Dat1Stored("A", "abc")}};
+    datwriter::Dat1Layout layout;
+    change(d, layout);
+    return datwriter::BuildDat1({d}, layout);
+}
+
+// Fallout 1 archives: a file that is not a whole DAT1 is refused with the Fallout 2 reason;
+// packed data that lies is damaged, and nothing of it remains.
+std::vector<HostileCase> Dat1Rows() {
+    using datwriter::BlockHeader;
+    const std::string literals = std::string("\xFF") + "ABCDEFGH";
+    const std::string damaged = kOutcomeDamaged;
+    const std::string whole = Dat1Tweaked([](auto&, auto&) {});
+    const char* notDat = messages::kSizeMismatch;
+    return {
+        Refused("Dat1DirectoryCountOverruns",
+                Dat1Tweaked([](auto&, auto& l) { l.directoryCount = 1000000; }), notDat),
+        Refused("Dat1FileCountOverruns", Dat1Tweaked([](auto& d, auto&) { d.fileCount = 5; }),
+                notDat),
+        Refused("Dat1NameLengthOverruns",
+                Dat1Tweaked([](auto& d, auto&) { d.files[0].nameLength = 250; }), notDat),
+        Refused("Dat1RecordPastTheEnd", whole.substr(0, whole.size() - 10), notDat),
+        Refused("Dat1OffsetPastTheEnd",
+                Dat1Tweaked([](auto& d, auto&) { d.files[0].offset = 0xFFFFFFFE; }), notDat),
+        Refused("Dat1PackedSizePastTheEnd", Dat1Tweaked([](auto& d, auto&) {
+                    d.files[0].attributes = 0x40;
+                    d.files[0].packedSize = 4;
+                }),
+                notDat),
+        Unpacked(Loads("Dat1EveryPacking",
+                       datwriter::BuildDat1(
+                           {{"D",
+                             {Dat1("STORED", "abc", 0x20, 3),
+                              Dat1("BLOCKS", BlockHeader(9) + literals, 0x40, 8),
+                              Dat1("STREAM", literals, 0x10, 8), Dat1("ODD", "abc", 0x30, 3)}}}),
+                       "D(0,4)", {"ok", "ok", "ok", UnknownPackingOutcome(0x30)},
+                       {{"STORED", "abc"}, {"BLOCKS", "ABCDEFGH"}, {"STREAM", "ABCDEFGH"}})),
+        Unpacked(Loads(
+            "Dat1PackedDataThatLies",
+            datwriter::BuildDat1(
+                {{"D",
+                  {Dat1("OVERRUN", BlockHeader(40) + literals, 0x40, 8),
+                   Dat1("HEADER", BlockHeader(9) + literals + "\x01", 0x40, 8),
+                   Dat1("MIDMATCH", BlockHeader(2) + std::string(2, '\0'), 0x40, 3),
+                   Dat1("AFTERZERO", BlockHeader(0) + "x", 0x40, 0),
+                   Dat1("BOMB", datwriter::LzssEncode(std::string(1 << 20, '\0')), 0x10, 10)}}}),
+            "D(0,5)", {damaged, damaged, damaged, damaged, damaged}, {})),
+        Loads("Dat1RawKeepsStoredBytesAndNames",
+              datwriter::BuildDat1({{"D",
+                                     {Dat1("Z", Zlib("hello", 9), 0x20,
+                                           static_cast<std::uint32_t>(Zlib("hello", 9).size())),
+                                      Dat1("P", BlockHeader(9) + literals, 0x40, 8)}}}),
+              "D(0,2)", {"ok", "ok"}, {{"Z", Zlib("hello", 9)}, {"P", BlockHeader(9) + literals}}),
+    };
+}
+
 std::vector<HostileCase> Rows() {
     const std::string x = "x";
     std::vector<HostileCase> rows = {
@@ -396,6 +463,7 @@ std::vector<HostileCase> Rows() {
                {"PLAIN", "abc"}}),
     };
     for (HostileCase& row : UnpackingRows()) rows.push_back(std::move(row));
+    for (HostileCase& row : Dat1Rows()) rows.push_back(std::move(row));
     return rows;
 }
 

@@ -1,4 +1,4 @@
-#include "extract/zlib_inflater.h"
+#include "codec/zlib_inflater.h"
 
 #include <zlib.h>
 

@@ -1,0 +1,322 @@
+// Fallout 1 (DAT1) beside Fallout 2 (DAT2), with Google Benchmark:
+//   open/dat1, open/dat2    load and build the folder index of the same 23,000 entries in 1,200
+//                           folders, laid out by each format (what opening shows the tree after)
+//   load/dat1, load/dat2    load 1,000,000 entries, nothing more
+//   decode/lzss, decode/zlib  one core decoding the same 2 MiB of game-like text: LZSS in blocks
+//                           (EntryUnpacker, as extraction does) against zlib streaming
+//                           (EntryInflater without the whole-entry path); bytes = output
+//   unpack/dat1-tarvix      5,000 LZSS entries of 8 KiB of text, unpacked below their folders
+//                           by ExtractBatch on all cores
+//   unpack/decode-in-memory the same entries decoded by EntryUnpacker on all cores, kept nowhere
+//   unpack/write-alone      the same sizes written to the same files on all cores, no decoding
+//
+//   tarvix_bench_dat1 [--work=DIR] [--smoke] [Google Benchmark flags]
+//
+// --smoke runs each once on a hundredth of the entries and checks what was loaded and decoded.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/dat_archive.h"
+#include "archive/entry_table.h"
+#include "archive/folder_index.h"
+#include "dat_writer.h"
+#include "extract/batch_extraction.h"
+#include "extract/entry_inflater.h"
+#include "extract/entry_unpacker.h"
+#include "lzss_encoder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tarvix;
+
+bool g_smoke = false;
+fs::path g_work = fs::temp_directory_path() / "tarvix-bench-dat1";
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "dat1_bench: %s\n", what);
+    std::exit(1);
+}
+
+std::size_t Scaled(std::size_t n) {
+    return g_smoke ? n / 100 : n;
+}
+
+std::string FolderOf(std::size_t i, std::size_t folders) {
+    const std::size_t f = i % folders;
+    return "ART\\DIR" + std::to_string(f / 40) + "\\SUB" + std::to_string(f % 40);
+}
+
+std::string NameOf(std::size_t i) {
+    return "F" + std::to_string(i) + ".FRM";
+}
+
+// The same entries (a few bytes each, folder by folder) as DAT1 and as DAT2.
+fs::path Archive(bool dat1, std::size_t entries, std::size_t folders) {
+    const fs::path path = g_work / ((dat1 ? "dat1-" : "dat2-") + std::to_string(entries) + ".dat");
+    if (fs::exists(path)) return path;
+    fs::create_directories(g_work);
+    std::string bytes;
+    if (dat1) {
+        std::vector<datwriter::Dat1Directory> directories(folders);
+        for (std::size_t f = 0; f < folders; ++f) directories[f].name = FolderOf(f, folders);
+        for (std::size_t i = 0; i < entries; ++i) {
+            directories[i % folders].files.push_back(datwriter::Dat1Stored(NameOf(i), "abc"));
+        }
+        bytes = datwriter::BuildDat1(directories);
+    } else {
+        std::vector<datwriter::Entry> list;
+        list.reserve(entries);
+        for (std::size_t f = 0; f < folders; ++f) {
+            for (std::size_t i = f; i < entries; i += folders) {
+                list.push_back(datwriter::Make(FolderOf(f, folders) + "\\" + NameOf(i), "abc"));
+            }
+        }
+        bytes = datwriter::BuildDat(list);
+    }
+    if (!datwriter::WriteFile(path.string(), bytes)) Fail("cannot write an archive");
+    return path;
+}
+
+void Open(benchmark::State& state, bool dat1) {
+    const std::size_t entries = Scaled(23000);
+    const fs::path path = Archive(dat1, entries, Scaled(1200));
+    for (auto _ : state) {
+        DatArchive archive;
+        if (!archive.load(path).ok) Fail("refused");
+        EntryTable table;
+        FolderIndex folders;
+        folders.BuildFolderTree(archive, table);
+        if (archive.entryCount() != entries) Fail("wrong entry count");
+        benchmark::DoNotOptimize(folders.nodeCount());
+    }
+}
+
+void Load(benchmark::State& state, bool dat1) {
+    const std::size_t entries = Scaled(1000000);
+    const fs::path path = Archive(dat1, entries, Scaled(20000));
+    for (auto _ : state) {
+        DatArchive archive;
+        if (!archive.load(path).ok || archive.entryCount() != entries) Fail("load failed");
+        benchmark::DoNotOptimize(archive.dirBlock().data());
+    }
+}
+
+std::string GameText(std::size_t size) {
+    std::string text;
+    for (std::uint32_t i = 1; text.size() < size; i = i * 1103515245u + 12345u) {
+        text += "{" + std::to_string(100 + i % 900) + "}{}{" +
+                (i % 3 ? "You see a rusty knife." : "The Vault door is sealed.") + "}\r\n";
+    }
+    return text.substr(0, size);
+}
+
+// One entry of `packed` bytes in an archive of its own, decoded by `decode` each iteration.
+template <typename Decoder>
+void Decode(benchmark::State& state, std::uint32_t attributes, const std::string& packed,
+            std::uint32_t size, Decoder decode) {
+    const fs::path path = g_work / ("decode-" + std::to_string(attributes) + ".dat");
+    fs::create_directories(g_work);
+    if (attributes == 0) {
+        datwriter::Entry e = datwriter::Make("D\\F", packed);
+        e.type = 1;
+        e.realSize = size;
+        datwriter::WriteFile(path.string(), datwriter::BuildDat({e}));
+    } else {
+        datwriter::Dat1File f = datwriter::Dat1Stored("F", packed);
+        f.attributes = attributes;
+        f.size = size;
+        datwriter::WriteFile(path.string(), datwriter::BuildDat1({{"D", {f}}}));
+    }
+    DatArchive archive;
+    if (!archive.load(path).ok) Fail("decode archive refused");
+    EntryTable table;
+    FillEntryTable(archive, table);
+    const EntryInfo info = GetEntryInfo(table, 0);
+    std::uint64_t produced = 0;
+    const ChunkSink count = [&produced](const std::uint8_t*, std::size_t n) {
+        produced += n;
+        return true;
+    };
+    for (auto _ : state) {
+        StoredBytes stored(archive, info, nullptr);
+        if (!stored.readNext()) Fail("read failed");
+        if (decode(archive, info, stored, count) != StreamResult::Ok) Fail("decode failed");
+    }
+    if (produced != std::uint64_t{size} * state.iterations()) Fail("wrong output size");
+    state.SetBytesProcessed(static_cast<std::int64_t>(produced));
+}
+
+void DecodeLzss(benchmark::State& state) {
+    const std::string text = GameText(g_smoke ? 65536 : 2 << 20);
+    EntryUnpacker unpacker;
+    Decode(state, 0x40, datwriter::LzssBlocks(text), static_cast<std::uint32_t>(text.size()),
+           [&unpacker](const DatArchive& a, const EntryInfo& i, StoredBytes& s,
+                       const ChunkSink& sink) { return unpacker.unpack(a, i, s, sink, nullptr); });
+}
+
+void DecodeZlib(benchmark::State& state) {
+    const std::string text = GameText(g_smoke ? 65536 : 2 << 20);
+    EntryInflater streaming(0);  // zlib alone, not libdeflate
+    Decode(
+        state, 0, datwriter::Zlib(text, 9), static_cast<std::uint32_t>(text.size()),
+        [&streaming](const DatArchive&, const EntryInfo& i, StoredBytes& s, const ChunkSink& sink) {
+            return streaming.inflate(s, i.realSize, sink, nullptr);
+        });
+}
+
+fs::path UnpackArchive() {
+    const std::size_t entries = Scaled(5000);
+    const fs::path path = g_work / ("unpack-" + std::to_string(entries) + ".dat");
+    if (fs::exists(path)) return path;
+    fs::create_directories(g_work);
+    std::vector<datwriter::Dat1Directory> directories(50);
+    for (std::size_t d = 0; d < directories.size(); ++d) {
+        directories[d].name = "TEXT\\DIR" + std::to_string(d);
+    }
+    for (std::size_t i = 0; i < entries; ++i) {
+        directories[i % directories.size()].files.push_back(
+            datwriter::Dat1Packed(NameOf(i), GameText(8192 + i % 7)));
+    }
+    if (!datwriter::WriteFile(path.string(), datwriter::BuildDat1(directories))) {
+        Fail("cannot write the unpack archive");
+    }
+    return path;
+}
+
+struct Opened {
+    DatArchive archive;
+    EntryTable table;
+    std::vector<EntryIndex> entries;
+    explicit Opened(const fs::path& path) {
+        if (!archive.load(path).ok) Fail("unpack archive refused");
+        FillEntryTable(archive, table);
+        for (EntryIndex i = 0; i < archive.entryCount(); ++i) entries.push_back(i);
+    }
+};
+
+fs::path FreshFolder(const char* name) {
+    const fs::path dest = g_work / name;
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    return dest;
+}
+
+unsigned Cores() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+template <typename Work>
+void OnAllCores(Work work) {
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < Cores(); ++t) threads.emplace_back(work);
+    for (std::thread& t : threads) t.join();
+}
+
+void UnpackTarvix(benchmark::State& state) {
+    Opened opened(UnpackArchive());
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder("out-tarvix");
+        state.ResumeTiming();
+        const ExtractTarget target{dest, std::nullopt, true, true};
+        const BatchReport report = ExtractBatch(opened.archive, opened.table, opened.entries, target);
+        if (report.written != opened.entries.size()) Fail("not every entry unpacked");
+    }
+}
+
+void DecodeInMemory(benchmark::State& state) {
+    Opened opened(UnpackArchive());
+    for (auto _ : state) {
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::size_t> good{0};
+        OnAllCores([&] {
+            EntryUnpacker unpacker;
+            const ChunkSink keep = [](const std::uint8_t*, std::size_t) { return true; };
+            for (std::size_t i; (i = next.fetch_add(1)) < opened.entries.size();) {
+                const EntryInfo info = GetEntryInfo(opened.table, opened.entries[i]);
+                StoredBytes stored(opened.archive, info, nullptr);
+                if (stored.readNext() && unpacker.unpack(opened.archive, info, stored, keep,
+                                                         nullptr) == StreamResult::Ok) {
+                    ++good;
+                }
+            }
+        });
+        if (good != opened.entries.size()) Fail("not every entry decoded");
+    }
+}
+
+void WriteAlone(benchmark::State& state) {
+    Opened opened(UnpackArchive());
+    std::vector<fs::path> outputs;
+    std::vector<std::size_t> sizes;
+    for (EntryIndex i : opened.entries) {
+        const EntryInfo info = GetEntryInfo(opened.table, i);
+        std::string relative(info.name);
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        outputs.emplace_back(relative);
+        sizes.push_back(info.realSize);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path dest = FreshFolder("out-write-alone");
+        state.ResumeTiming();
+        for (const fs::path& output : outputs) fs::create_directories(dest / output.parent_path());
+        std::atomic<std::size_t> next{0};
+        OnAllCores([&] {
+            const std::vector<char> zeros(64 * 1024);
+            for (std::size_t i; (i = next.fetch_add(1)) < outputs.size();) {
+                std::FILE* f = std::fopen((dest / outputs[i]).c_str(), "wb");
+                if (!f) Fail("cannot write");
+                std::fwrite(zeros.data(), 1, sizes[i], f);
+                std::fclose(f);
+            }
+        });
+    }
+}
+
+void Register() {
+    const auto once = [](benchmark::internal::Benchmark* b) {
+        b->Unit(benchmark::kMillisecond);
+        if (g_smoke) b->Iterations(1);
+    };
+    once(benchmark::RegisterBenchmark("open/dat1", Open, true));
+    once(benchmark::RegisterBenchmark("open/dat2", Open, false));
+    once(benchmark::RegisterBenchmark("load/dat1", Load, true));
+    once(benchmark::RegisterBenchmark("load/dat2", Load, false));
+    once(benchmark::RegisterBenchmark("decode/lzss", DecodeLzss));
+    once(benchmark::RegisterBenchmark("decode/zlib", DecodeZlib));
+    once(benchmark::RegisterBenchmark("unpack/dat1-tarvix", UnpackTarvix)->UseRealTime());
+    once(benchmark::RegisterBenchmark("unpack/decode-in-memory", DecodeInMemory)->UseRealTime());
+    once(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone)->UseRealTime());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0) {
+            g_smoke = true;
+        } else if (std::strncmp(argv[i], "--work=", 7) == 0) {
+            g_work = argv[i] + 7;
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    int count = static_cast<int>(rest.size());
+    benchmark::Initialize(&count, rest.data());
+    Register();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

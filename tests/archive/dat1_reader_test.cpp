@@ -1,0 +1,167 @@
+#include "archive/dat1_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/dat_archive.h"
+#include "archive/dat_entry.h"
+#include "archive/entry_table.h"
+#include "archive/folder_index.h"
+#include "dat_writer.h"
+#include "lzss_encoder.h"
+#include "support/temp_dir.h"
+
+namespace tarvix {
+namespace {
+
+using datwriter::BuildDat1;
+using datwriter::Dat1Directory;
+using datwriter::Dat1File;
+using datwriter::Dat1Layout;
+using datwriter::Dat1Packed;
+using datwriter::Dat1Stored;
+
+// What one entry should read as: path, raw Attributes, packing, Size, stored length.
+struct Expected {
+    std::string name;
+    std::uint32_t type;
+    PackingKind packing;
+    std::uint32_t realSize;
+    std::uint32_t storedSize;
+};
+
+struct LoadCase {
+    const char* what;
+    std::string bytes;
+    std::vector<Expected> entries;       // when it loads as DAT1
+    std::optional<std::string> refusal;  // when refused: the message
+};
+
+Dat1File WithAttributes(Dat1File f, std::uint32_t attributes, std::optional<std::uint32_t> packed) {
+    f.attributes = attributes;
+    f.packedSize = packed;
+    return f;
+}
+
+std::vector<LoadCase> Cases() {
+    const std::string sample = BuildDat1(
+        {{".", {Dat1Stored("README.TXT", "hello")}},
+         {"ART\\CRITTERS", {Dat1Packed("HMJMPS.FRM", std::string(100, 'x')), Dat1Stored("A", "")}},
+         {"TEXT", {WithAttributes(Dat1Stored("Q.BIN", "abcd"), 0x30, 2)}}});
+    const std::string overrunCount = BuildDat1({{"D", {Dat1Stored("A", "abc")}, 2}});
+    return {
+        {"directories, the top one '.', in record order",
+         sample,
+         {{"README.TXT", 0x20, PackingKind::Stored, 5, 5},
+          {"ART\\CRITTERS\\HMJMPS.FRM", 0x40, PackingKind::LzssBlocks, 100,
+           static_cast<std::uint32_t>(datwriter::LzssBlocks(std::string(100, 'x')).size())},
+          {"ART\\CRITTERS\\A", 0x20, PackingKind::Stored, 0, 0},
+          {"TEXT\\Q.BIN", 0x30, PackingKind::Unknown, 4, 2}},
+         std::nullopt},
+        {"an unknown packing with PackedSize 0 stores Size bytes",
+         BuildDat1({{"D", {WithAttributes(Dat1Stored("A", "abc"), 0x80, 0)}}}),
+         {{"D\\A", 0x80, PackingKind::Unknown, 3, 3}},
+         std::nullopt},
+        {"a directory without files", BuildDat1({{"EMPTY", {}}}), {}, std::nullopt},
+        {"no directory at all", BuildDat1({}), {}, messages::kSizeMismatch},
+        {"DirectoryCount past the end",
+         BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 99}),
+         {},
+         messages::kSizeMismatch},
+        {"FileCount past the end", overrunCount, {}, messages::kSizeMismatch},
+        {"truncated in the last record", sample.substr(0, 200), {}, messages::kSizeMismatch},
+        {"cut before the header ends", sample.substr(0, 10), {}, messages::kSizeMismatch},
+        {"shorter than a DAT2 trailer", sample.substr(0, 5), {}, messages::kTooShort},
+        {"stored bytes past the end",
+         BuildDat1({{"D", {Dat1Stored("A", "abc")}}}).substr(0, 49),
+         {},
+         messages::kSizeMismatch},
+        {"an offset past the end",
+         [] {
+             Dat1File f = Dat1Stored("A", "abc");
+             f.offset = 0xFFFFFFF0;
+             return BuildDat1({{"D", {f}}});
+         }(),
+         {},
+         messages::kSizeMismatch},
+        {"PackedSize past the end of a packed entry",
+         BuildDat1({{"D", {WithAttributes(Dat1Stored("A", "abc"), 0x40, 4)}}}),
+         {},
+         messages::kSizeMismatch},
+        {"a name length past the end",
+         [] {
+             Dat1File f = Dat1Stored("A", "");
+             f.nameLength = 200;
+             return BuildDat1({{"D", {f}}});
+         }(),
+         {},
+         messages::kSizeMismatch},
+    };
+}
+
+TEST(Dat1Reader, LoadsCompletelyOrRefusesWithTheDat2Message) {
+    for (const LoadCase& c : Cases()) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        DatArchive archive;
+        const auto result = archive.load(dir.write("a.dat", c.bytes));
+        if (c.refusal) {
+            EXPECT_FALSE(result.ok);
+            EXPECT_EQ(result.message, *c.refusal);
+            EXPECT_FALSE(archive.isLoaded());
+            EXPECT_TRUE(archive.dirBlock().empty());
+            continue;
+        }
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(archive.format(), ArchiveFormat::Dat1);
+        EXPECT_EQ(archive.dataSize(), c.bytes.size());
+        ASSERT_EQ(archive.entryCount(), c.entries.size());
+        EntryTable table;
+        FolderIndex folders;
+        folders.BuildFolderTree(archive, table);
+        for (EntryIndex i = 0; i < c.entries.size(); ++i) {
+            const Expected& e = c.entries[i];
+            const EntryInfo info = GetEntryInfo(table, i);
+            EXPECT_EQ(info.name, e.name);
+            EXPECT_EQ(info.type, e.type);
+            EXPECT_EQ(info.packing, e.packing);
+            EXPECT_EQ(info.realSize, e.realSize);
+            EXPECT_EQ(info.storedSize, e.storedSize);
+            EXPECT_EQ(GetEntrySizes(table, i).packedSize, e.storedSize);
+            EXPECT_EQ(info.format, ArchiveFormat::Dat1);
+        }
+    }
+}
+
+TEST(Dat1Reader, TheFolderTreeAndTheFlatTableSeeTheSameEntries) {
+    test::TempDir dir;
+    DatArchive archive;
+    ASSERT_TRUE(archive
+                    .load(dir.write(
+                        "a.dat", BuildDat1({{"A\\B", {Dat1Stored("X", "1"), Dat1Stored("Y", "2")}},
+                                            {".", {Dat1Stored("TOP", "3")}}})))
+                    .ok);
+    EntryTable walked;
+    FolderIndex folders;
+    folders.BuildFolderTree(archive, walked);
+    EntryTable flat;
+    FillEntryTable(archive, flat);
+    for (EntryIndex i = 0; i < 3; ++i) {
+        EXPECT_EQ(GetEntryInfo(walked, i).name, GetEntryInfo(flat, i).name);
+    }
+    EXPECT_EQ(GetEntryInfo(flat, 2).name, "TOP");
+}
+
+TEST(Dat1Reader, ADat2FileIsStillReadAsDat2) {
+    test::TempDir dir;
+    DatArchive archive;
+    ASSERT_TRUE(
+        archive.load(dir.write("a.dat", datwriter::BuildDat({datwriter::Make("A", "x")}))).ok);
+    EXPECT_EQ(archive.format(), ArchiveFormat::Dat2);
+}
+
+}  // namespace
+}  // namespace tarvix

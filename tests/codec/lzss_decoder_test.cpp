@@ -1,0 +1,168 @@
+#include "codec/lzss_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "codec/lzss_blocks.h"
+#include "lzss_encoder.h"
+
+namespace tarvix {
+namespace {
+
+// One stream decoded with a fresh dictionary and an output limit, fed in pieces of `piece`
+// bytes so that a match or a flag byte may fall across the pieces; nothing when damaged.
+std::optional<std::string> DecodeStream(const std::string& packed, std::uint64_t limit,
+                                        std::size_t piece = 1 << 20) {
+    std::string content;
+    DecodedOutput out(limit, [&content](const std::uint8_t* data, std::size_t size) {
+        content.append(reinterpret_cast<const char*>(data), size);
+        return true;
+    });
+    LzssDecoder decoder;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(packed.data());
+    for (std::size_t at = 0; at < packed.size(); at += piece) {
+        if (!decoder.decode(bytes + at, std::min(piece, packed.size() - at), out)) {
+            return std::nullopt;
+        }
+    }
+    if (decoder.inMatch() || !out.finish()) return std::nullopt;
+    return content;
+}
+
+struct StreamCase {
+    const char* what;
+    std::string packed;
+    std::uint64_t limit;
+    std::optional<std::string> content;  // nothing: damaged
+};
+
+// Worked out by hand from the format: flag bits LSB first, 1 a literal, 0 a match b0 b1 with
+// offset b0 | (b1 & 0xF0) << 4 and length (b1 & 0x0F) + 3; the dictionary starts as spaces
+// and is written from 0xFEE on.
+const StreamCase kStreamCases[] = {
+    {"eight literals",
+     std::string("\xFF"
+                 "ABCDEFGH"),
+     100, "ABCDEFGH"},
+    {"a match that reads the initial spaces", std::string("\x00\x00\x00", 3), 100, "   "},
+    {"a match of 18 at the far end of the spaces", std::string("\x00\x10\x0F", 3), 100,
+     std::string(18, ' ')},
+    {"an overlapping copy repeats one byte", std::string("\x01x\xEE\xF2", 4), 100, "xxxxxx"},
+    {"an overlapping copy repeats two bytes",
+     std::string("\x03"
+                 "ab\xEE\xF3",
+                 5),
+     100, "abababab"},
+    {"a match wraps at 4096",
+     std::string("\xFF"
+                 "ABCDEFGH"
+                 "\xFF"
+                 "IJKLMNOP"
+                 "\x0F"
+                 "QRST\xFE\xF1"),
+     100, "ABCDEFGHIJKLMNOPQRSTQRST"},
+    {"data may end right after a flag byte",
+     std::string("\xFF"
+                 "ABCDEFGH"
+                 "\xFF"),
+     100, "ABCDEFGH"},
+    {"data may end part-way through a flag byte's items",
+     std::string("\xFF"
+                 "AB"),
+     100, "AB"},
+    {"nothing at all", "", 0, ""},
+    {"data that ends inside a match is damaged", std::string("\x00\x00", 2), 100, std::nullopt},
+    {"exactly at the limit", std::string("\x00\x10\x0F", 3), 18, std::string(18, ' ')},
+    {"one byte past the limit stops", std::string("\x00\x10\x0F", 3), 17, std::nullopt},
+    {"a bomb of eight 18-byte matches stops at a limit of 100",
+     std::string(1, 0) + std::string(16, '\x0F'), 100, std::nullopt},
+};
+
+TEST(LzssDecoderTest, HandWorkedStreams) {
+    for (const StreamCase& c : kStreamCases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DecodeStream(c.packed, c.limit), c.content);
+        // Fed a byte at a time: a match's two bytes and the flags cross every boundary.
+        EXPECT_EQ(DecodeStream(c.packed, c.limit, 1), c.content);
+    }
+}
+
+std::string Sample(std::size_t size, unsigned seed) {
+    std::string text;
+    for (std::uint32_t i = seed; text.size() < size; i = i * 1103515245u + 12345u) {
+        text += (i >> 8) % 5 == 0 ? std::string(1 + (i >> 4) % 40, ' ') : std::to_string(i % 977);
+    }
+    return text.substr(0, size);
+}
+
+TEST(LzssDecoderTest, WhatTheEncoderWritesComesBack) {
+    const std::string contents[] = {"",
+                                    "a",
+                                    std::string(5000, ' '),
+                                    std::string(70000, 'z'),
+                                    Sample(100000, 1),
+                                    Sample(3, 2),
+                                    Sample(4097, 3)};
+    for (const std::string& content : contents) {
+        SCOPED_TRACE(content.size());
+        const std::string packed = datwriter::LzssEncode(content);
+        EXPECT_EQ(DecodeStream(packed, content.size()), content);
+        EXPECT_EQ(DecodeStream(packed, content.size(), 7), content);
+        if (!content.empty()) {
+            EXPECT_EQ(DecodeStream(packed, content.size() - 1), std::nullopt);
+        }
+    }
+    EXPECT_LT(datwriter::LzssEncode(std::string(70000, 'z')).size(), 70000u / 8);
+}
+
+std::string Header(int n) {
+    return datwriter::BlockHeader(n);
+}
+
+struct WalkCase {
+    const char* what;
+    std::string packed;
+    bool fitsLowBits;
+    bool fitsMagnitude;
+};
+
+const WalkCase kWalkCases[] = {
+    {"no blocks at all", "", true, true},
+    {"one LZSS block", Header(3) + "abc", true, true},
+    {"a 0 header at the end", Header(3) + "abc" + Header(0), true, true},
+    {"bytes after a 0 header", Header(0) + "x", false, false},
+    {"a lone byte where a header should be", Header(3) + "abc" + "x", false, false},
+    {"a block longer than the bytes left", Header(20) + "abc", false, false},
+    {"stored 0x8003: low 15 bits", Header(0x8003) + "xyz", true, false},
+    {"stored -3: magnitude", Header(-3) + "xyz", false, true},
+    {"stored 0xC000: both readings agree", Header(0xC000) + std::string(0x4000, 's'), true, true},
+};
+
+TEST(LzssBlocksTest, HeadersWalkedUnderEachReading) {
+    for (const WalkCase& c : kWalkCases) {
+        SCOPED_TRACE(c.what);
+        const BlockHeaderReader at = [&c](std::uint64_t offset, std::uint8_t header[2]) {
+            header[0] = static_cast<std::uint8_t>(c.packed[offset]);
+            header[1] = static_cast<std::uint8_t>(c.packed[offset + 1]);
+            return true;
+        };
+        EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::LowBits, at).fits, c.fitsLowBits);
+        EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::Magnitude, at).fits,
+                  c.fitsMagnitude);
+    }
+}
+
+TEST(LzssBlocksTest, StoredLengthByEachReading) {
+    EXPECT_EQ(StoredBlockLength(static_cast<std::int16_t>(0x8003), StoredBlockReading::LowBits),
+              3u);
+    EXPECT_EQ(StoredBlockLength(static_cast<std::int16_t>(0x8003), StoredBlockReading::Magnitude),
+              32765u);
+    EXPECT_EQ(StoredBlockLength(-3, StoredBlockReading::Magnitude), 3u);
+    EXPECT_EQ(StoredBlockLength(-32768, StoredBlockReading::Magnitude), 32768u);
+    EXPECT_EQ(StoredBlockLength(-32768, StoredBlockReading::LowBits), 0u);
+}
+
+}  // namespace
+}  // namespace tarvix
