@@ -17,6 +17,7 @@
 #include <system_error>
 #include <vector>
 
+#include "archive/cp1252.h"
 #include "archive/dat_archive.h"
 #include "archive/dat_entry.h"
 #include "archive/entry_table.h"
@@ -24,6 +25,7 @@
 #include "extract/entry_check.h"
 #include "extract/entry_content.h"
 #include "extract/entry_extractor.h"
+#include "extract/entry_outcome.h"
 
 namespace {
 
@@ -137,7 +139,8 @@ void CheckOne(const DatArchive& archive, const EntryTable& table, EntryIndex ind
     const fs::path out = ScratchDir() / "out";
     fs::create_directory(out);
     const std::string outcome =
-        ExtractEntry(archive, table, index, ExtractTarget{out, std::nullopt, true});
+        OutcomeText(ExtractEntry(archive, table, index, ExtractTarget{out, std::nullopt, true}),
+                    Cp1252ToUtf8(info.name));
     std::uintmax_t files = 0;
     for (const auto& item : fs::recursive_directory_iterator(out)) files += item.is_regular_file();
     if (outcome == kOutcomeOk) {

@@ -119,7 +119,7 @@ DatArchive::LoadResult DatArchive::loadDat1(std::uint64_t length, std::string da
     dirBlockSize_ = list->size;
     entryCount_ = list->count;
     loaded_ = true;
-    return {true, {}};
+    return {true, {}, {}};
 }
 
 void DatArchive::swap(DatArchive& other) noexcept {

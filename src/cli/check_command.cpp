@@ -82,7 +82,10 @@ int RunCheck(const CommandLine& line) {
     for (const std::string& line : report.notes) note(line);
     if (loaded) {
         notes += AppendLongNameNotes(*loaded, out);
-        for (const std::string& line : OrderNotes(loaded->archive, loaded->table)) note(line);
+        // Fallout 1 looks its entries up by directory, not by a binary search over them all.
+        if (loaded->archive.format() == ArchiveFormat::Dat2) {
+            for (const std::string& line : OrderNotes(loaded->archive, loaded->table)) note(line);
+        }
     }
     out.text() += Counted(report.checked, "entry", "entries") + " checked, " +
                   Counted(report.problems.size(), "problem", "problems");

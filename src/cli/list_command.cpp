@@ -118,8 +118,9 @@ void ListStackLong(const SourceStack& stack, std::span<const EntryIndex> selecte
     for (EntryIndex place : selected) {
         const StackEntry& entry = stack.entries()[place];
         const CopyFacts facts = FactsOf(stack, WinnerOf(entry));
-        columns.push_back(PackingName(facts.type) + "  " + std::to_string(facts.realSize) + "  " +
-                          std::to_string(facts.packedSize) + "  " + std::to_string(facts.offset));
+        columns.push_back(PackingName(facts.packing, facts.type) + "  " +
+                          std::to_string(facts.realSize) + "  " + std::to_string(facts.packedSize) +
+                          "  " + std::to_string(facts.offset));
         sources.push_back(PrintableLine(stack.source(entry.source).label()));
         std::string shadows;
         for (const StackCopy& copy : entry.shadows) {
@@ -155,6 +156,7 @@ void ListStackJson(const SourceStack& stack, std::span<const EntryIndex> selecte
         object.add("path", Cp1252ToUtf8(entry.name));
         if (HasUndefinedByte(entry.name)) object.add("path_bytes_hex", HexBytes(entry.name));
         object.add("type", facts.type);
+        object.add("packing", PackingKeyword(facts.packing));
         object.add("real_size", facts.realSize);
         object.add("packed_size", facts.packedSize);
         object.add("offset", facts.offset);

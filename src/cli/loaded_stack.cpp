@@ -59,10 +59,10 @@ CopyFacts FactsOf(const SourceStack& stack, const StackCopy& copy) {
     const StackSource& source = stack.source(copy.source);
     if (source.kind() == StackSource::Kind::Folder) {
         const std::uint64_t size = source.files()[copy.index].size;
-        return {0, size, size, 0};
+        return {0, PackingKind::Stored, size, size, 0};
     }
     const EntryInfo info = GetEntryInfo(source.table(), copy.index);
-    return {info.type, info.realSize, info.packedSize, info.offset};
+    return {info.type, info.packing, info.realSize, info.packedSize, info.offset};
 }
 
 }  // namespace tarvix::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/packing_kind.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,7 +20,8 @@ std::unique_ptr<SourceStack> LoadStack(const CommandLine& line, bool built = tru
 // What --long and --json show of an entry, whichever kind of source holds it; a folder's file
 // is a stored entry at offset 0.
 struct CopyFacts {
-    std::uint8_t type = 0;
+    std::uint32_t type = 0;  // the raw packing field
+    PackingKind packing = PackingKind::Stored;
     std::uint64_t realSize = 0;
     std::uint64_t packedSize = 0;
     std::uint64_t offset = 0;

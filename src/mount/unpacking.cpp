@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "codec/zlib_inflater.h"
 #include "extract/entry_extractor.h"
-#include "extract/zlib_inflater.h"
 
 namespace tarvix::mount {
 namespace {

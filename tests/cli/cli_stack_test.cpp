@@ -71,14 +71,14 @@ INSTANTIATE_TEST_SUITE_P(
                      0,
                      "Art\\Critters\\hmjmps.frm\n",
                      ""},
-        StackRunCase{
-            "list json names source and shadows",
-            {"list", "--json", "--game", "game", "art/critters/hmjmps.frm"},
-            0,
-            "[\n  {\"path\": \"Art\\\\Critters\\\\hmjmps.frm\", \"type\": 0, \"real_size\": "
-            "5, \"packed_size\": 5, \"offset\": 0, \"source\": \"game/DATA\", "
-            "\"shadows\": [\"game/critter.dat\", \"game/MASTER.DAT\"]}\n]\n",
-            ""},
+        StackRunCase{"list json names source and shadows",
+                     {"list", "--json", "--game", "game", "art/critters/hmjmps.frm"},
+                     0,
+                     "[\n  {\"path\": \"Art\\\\Critters\\\\hmjmps.frm\", \"type\": 0, \"packing\": "
+                     "\"stored\", \"real_size\": 5, \"packed_size\": 5, \"offset\": 0, \"source\": "
+                     "\"game/DATA\", "
+                     "\"shadows\": [\"game/critter.dat\", \"game/MASTER.DAT\"]}\n]\n",
+                     ""},
         StackRunCase{"which gives the same winner and the shadowed copies",
                      {"which", "--game", "game", "ART/critters/HMJMPS.frm"},
                      0,
@@ -187,12 +187,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "mod: Text\\Caf\xC3\xA9.msg\n  base.dat: text\\caf\xC3\xA9.MSG\n",
                    ""},
         OptionCase{"layer joined to -L", {"list", "-Lmod"}, 0, "Text\\Caf\xC3\xA9.msg\n", ""},
-        OptionCase{"json gives the folder's name exactly",
-                   {"list", "--json", "-L", "mod"},
-                   0,
-                   "[\n  {\"path\": \"Text\\\\Caf\xC3\xA9.msg\", \"type\": 0, \"real_size\": 4, "
-                   "\"packed_size\": 4, \"offset\": 0, \"source\": \"mod\", \"shadows\": []}\n]\n",
-                   ""},
+        OptionCase{
+            "json gives the folder's name exactly",
+            {"list", "--json", "-L", "mod"},
+            0,
+            "[\n  {\"path\": \"Text\\\\Caf\xC3\xA9.msg\", \"type\": 0, \"packing\": \"stored\", "
+            "\"real_size\": 4, \"packed_size\": 4, \"offset\": 0, \"source\": \"mod\", "
+            "\"shadows\": []}\n]\n",
+            ""},
         OptionCase{"an empty layer",
                    {"list", "--layer="},
                    2,

@@ -6,13 +6,16 @@
 #include <optional>
 #include <string>
 
+#include "archive/cp1252.h"
 #include "archive/dat_archive.h"
+#include "archive/dat_entry.h"
 #include "archive/entry_table.h"
 #include "archive/folder_index.h"
 #include "dat_writer.h"
 #include "extract/entry_check.h"
 #include "extract/entry_content.h"
 #include "extract/entry_extractor.h"
+#include "extract/entry_outcome.h"
 #include "lzss_encoder.h"
 #include "support/temp_dir.h"
 
@@ -109,7 +112,9 @@ protected:
     std::string Extract(bool unpack) {
         fs::remove_all(out());
         fs::create_directories(out());
-        return ExtractEntry(archive, table, 0, ExtractTarget{out(), std::nullopt, unpack});
+        return OutcomeText(
+            ExtractEntry(archive, table, 0, ExtractTarget{out(), std::nullopt, unpack}),
+            Cp1252ToUtf8(EntryName(table[0])));
     }
     fs::path out() const { return work / "out"; }
 
