@@ -9,12 +9,12 @@
 #include <system_error>
 
 #include "archive/game_path.h"
+#include "archive/unique_fd.h"
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
 #include "cli/exit_status.h"
 #include "cli/loaded_archive.h"
 #include "cli/watched_run.h"
-#include "extract/unique_fd.h"
 #include "pack/archive_writer.h"
 #include "pack/kept_entries.h"
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "extract/batch_monitor.h"
+#include "archive/batch_monitor.h"
 
 namespace tarvix::cli {
 

@@ -3,8 +3,8 @@
 #include <csignal>
 #include <functional>
 
+#include "archive/batch_monitor.h"
 #include "cli/progress_line.h"
-#include "extract/batch_monitor.h"
 
 namespace tarvix::cli {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/batch_monitor.h"
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
-#include "extract/batch_monitor.h"
 
 namespace tarvix {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "extract/batch_monitor.h"
+#include "archive/batch_monitor.h"
 #include "extract/entry_extractor.h"
 
 namespace tarvix {

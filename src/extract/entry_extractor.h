@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/batch_monitor.h"
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
-#include "extract/batch_monitor.h"
 #include "extract/entry_outcome.h"
 #include "extract/stored_stream.h"
 

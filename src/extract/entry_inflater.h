@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "extract/batch_monitor.h"
+#include "archive/batch_monitor.h"
 #include "extract/stored_stream.h"
 
 struct libdeflate_decompressor;

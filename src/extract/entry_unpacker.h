@@ -2,11 +2,11 @@
 
 #include <cstddef>
 
+#include "archive/batch_monitor.h"
 #include "archive/dat_archive.h"
 #include "archive/dat_entry.h"
 #include "codec/lzss_blocks.h"
 #include "codec/lzss_decoder.h"
-#include "extract/batch_monitor.h"
 #include "extract/entry_inflater.h"
 #include "extract/stored_stream.h"
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "extract/unique_fd.h"
+#include "archive/unique_fd.h"
 
 namespace tarvix {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
+#include "archive/batch_monitor.h"
 #include "archive/dat_archive.h"
 #include "archive/dat_entry.h"
-#include "extract/batch_monitor.h"
 
 namespace tarvix {
 

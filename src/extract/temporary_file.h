@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "extract/unique_fd.h"
+#include "archive/unique_fd.h"
 
 namespace tarvix {
 

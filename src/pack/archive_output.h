@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "extract/unique_fd.h"
+#include "archive/unique_fd.h"
 
 namespace tarvix {
 

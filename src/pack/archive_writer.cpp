@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "archive/game_path.h"
+#include "archive/unique_fd.h"
 #include "codec/deflate_encoder.h"
-#include "extract/unique_fd.h"
 #include "pack/archive_output.h"
 #include "pack/packing_queue.h"
 

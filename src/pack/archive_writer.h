@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "extract/batch_monitor.h"
+#include "archive/batch_monitor.h"
 #include "pack/pack_plan.h"
 
 namespace tarvix {

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/unique_fd.h"
 #include "codec/deflate_encoder.h"
-#include "extract/unique_fd.h"
 
 namespace tarvix {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "archive/archive_session.h"
-#include "extract/batch_monitor.h"
+#include "archive/batch_monitor.h"
 #include "extract/extraction_plan.h"
 
 namespace tarvix {
