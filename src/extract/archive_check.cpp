@@ -82,8 +82,8 @@ std::vector<FoundProblem> OverlapNotes(const DatArchive& archive, const EntryTab
     std::vector<Span> spans;
     for (EntryIndex i = 0; i < archive.entryCount(); ++i) {
         const EntryInfo info = GetEntryInfo(table, i);
-        const std::uint64_t end = std::uint64_t{info.offset} + info.packedSize;
-        if (info.packedSize > 0 && end <= archive.dataSize())
+        const std::uint64_t end = std::uint64_t{info.offset} + info.storedSize;
+        if (info.storedSize > 0 && end <= archive.dataSize())
             spans.push_back({info.offset, end, i});
     }
     std::ranges::sort(spans, [](const Span& a, const Span& b) {

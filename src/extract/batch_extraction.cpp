@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -155,10 +156,19 @@ public:
         const std::size_t run = RunOfChains(chains_.size(), workers);
         std::vector<std::thread> threads;
         threads.reserve(workers);
-        for (unsigned i = 0; i < workers; ++i) {
-            threads.emplace_back([this, run] { work(run); });
+        try {
+            for (unsigned i = 0; i < workers; ++i) {
+                threads.emplace_back([this, run] { workOrStop(run); });
+            }
+        } catch (...) {  // no thread to be had: the ones started stop, then the caller hears
+            monitor_.requestCancel();
+            for (std::thread& thread : threads) thread.join();
+            throw;
         }
         for (std::thread& thread : threads) thread.join();
+        // A worker's exception (no memory, say) ends the batch as it would have on one thread:
+        // thrown to the caller, which says so, instead of ending the program.
+        if (failure_) std::rethrow_exception(failure_);
         retryLackOfRoom();
     }
 
@@ -182,6 +192,16 @@ public:
 
 private:
     // Takes runs of chains in order until none is left; each chain's entries in order.
+    void workOrStop(std::size_t run) {
+        try {
+            work(run);
+        } catch (...) {
+            const std::lock_guard lock(hookLock_);
+            if (!failure_) failure_ = std::current_exception();
+            monitor_.requestCancel();
+        }
+    }
+
     void work(std::size_t run) {
         EntryExtractor extractor(archive_, table_, target_, &shared_);
         for (std::size_t first = 0; (first = nextChain_.fetch_add(run)) < chains_.size();) {
@@ -235,6 +255,7 @@ private:
     std::vector<Chain> chains_;
     std::atomic<std::size_t> nextChain_{0};
     std::mutex hookLock_;
+    std::exception_ptr failure_;  // the first exception of a worker, under hookLock_
     std::vector<std::optional<EntryOutcome>> outcomes_;  // by position; none if never started
 };
 

@@ -125,7 +125,7 @@ PlannedOutput PlanOutput(const DatArchive& archive, const EntryTable& table, Ent
                    (target.unpack && info.packing == PackingKind::Unknown);
     if (plan.refused) return plan;
     if (target.unpack) {
-        plan.bytes = info.realSize;
+        plan.bytes = info.packing == PackingKind::Stored ? info.storedSize : info.realSize;
     } else if (WrapsAsGzip(archive, info)) {
         plan.path += ".gz";
         plan.bytes = info.storedSize - 2 + GzipHeader(fileName).size();
