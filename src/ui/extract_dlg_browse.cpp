@@ -42,6 +42,8 @@ void CExtractDlg::FillFileList() {
                              session_.table());
     }
     list_->selectionModel()->clear();
+    // A model reset drops the selection without a selectionChanged signal.
+    extractRowsAction_->setEnabled(false);
     fillingList_ = false;
     UpdateSelectionStatus();
 }

@@ -169,6 +169,19 @@ TEST_F(PreviewWindowTest, TheListsContextMenuExtractsTheSelectedRows) {
     EXPECT_EQ(test::Snapshot(dest), (std::map<std::string, std::string>{{"B.TXT", "b"}}));
 }
 
+// Another folder's files replace the list and with it the selection, silently: "Extract..."
+// must not stay on for rows that are gone.
+TEST_F(PreviewWindowTest, TheListsExtractIsOffOnceAnotherFolderIsListed) {
+    Start({Make("D\\A.TXT", "a"), Make("E\\B.TXT", "b")});
+    ASSERT_NO_FATAL_FAILURE(selectFolder({"D"}));
+    clickRow(0);
+    auto* extractRows = window->findChild<QAction*>("extractRows");
+    ASSERT_NE(extractRows, nullptr);
+    EXPECT_TRUE(extractRows->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(selectFolder({"E"}));
+    EXPECT_FALSE(extractRows->isEnabled());
+}
+
 // A long text arrives in slices cut at line breaks; the result must be the text itself, with
 // "\r\n" counted as one break wherever a cut falls.
 TEST(LineNumberedTextTest, LongTextAppendedInSlicesIsTheWholeText) {
