@@ -55,6 +55,13 @@ bool ArchiveFile::isOpen() const {
     return fd_ >= 0;
 }
 
+bool ArchiveFile::sameFileAs(int fd) const {
+    struct stat mine {};
+    struct stat other {};
+    return fd_ >= 0 && ::fstat(fd_, &mine) == 0 && ::fstat(fd, &other) == 0 &&
+           mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+}
+
 std::optional<std::uint64_t> ArchiveFile::length() const {
     struct stat info {};
     if (fd_ < 0 || ::fstat(fd_, &info) != 0 || info.st_size < 0) return std::nullopt;
@@ -98,6 +105,10 @@ void ArchiveFile::close() {
 
 bool ArchiveFile::isOpen() const {
     return stream_.is_open();
+}
+
+bool ArchiveFile::sameFileAs(int) const {
+    return false;
 }
 
 std::optional<std::uint64_t> ArchiveFile::length() const {

@@ -29,6 +29,10 @@ public:
     void close();
     bool isOpen() const;
 
+    // Whether the open descriptor `fd` is this very file (not another one under the same name
+    // now). Never true on platforms without file identities.
+    bool sameFileAs(int fd) const;
+
     // The file's length now, or nothing when it cannot be had.
     std::optional<std::uint64_t> length() const;
 

@@ -67,6 +67,7 @@ Sources ScanAndReport(const CommandLine& line) {
 }
 
 int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
+    if (std::string problem = SizeProblem(plan); !problem.empty()) return Refuse(problem, line);
     BatchMonitor monitor;
     PackOptions options;
     options.level = line.level;
@@ -86,12 +87,19 @@ int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
     return kExitFailures;
 }
 
-// The old archive, open for copying its entries' stored bytes, and its permissions.
-bool OpenForCopy(const CommandLine& line, PackPlan& plan, UniqueFd& fd) {
+// The old archive, open for copying its entries' stored bytes, and its permissions. It must be
+// the file whose entry list was read, as it was then: another program that replaced or changed
+// it meanwhile would have its bytes copied under the old list's offsets.
+bool OpenForCopy(const CommandLine& line, const DatArchive& loaded, PackPlan& plan, UniqueFd& fd) {
     fd.reset(::open(line.archive.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (!fd.valid() || ::fstat(fd.get(), &status) != 0) {
         Say(QuoteArgument(line.archive) + ": cannot be read");
+        return false;
+    }
+    if (!loaded.isFile(fd.get()) ||
+        static_cast<std::uint64_t>(status.st_size) != loaded.dataSize()) {
+        Say(QuoteArgument(line.archive) + ": changed while it was read; nothing written");
         return false;
     }
     plan.keptFrom = fd.get();
@@ -104,9 +112,22 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::symlink_status(fs::path(path), ec));
 }
 
+// The new archive is renamed over ARCHIVE's own name: a link there would be replaced by the
+// new file while the archive it points to stayed as it was.
+bool IsLink(const std::string& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(fs::path(path), ec));
+}
+
+int RefuseLink(const CommandLine& line) {
+    return Refuse(
+        QuoteArgument(line.archive) + ": is a symbolic link; name the archive it points to", line);
+}
+
 }  // namespace
 
 int RunCreate(const CommandLine& line) {
+    if (IsLink(line.archive)) return RefuseLink(line);
     if (!line.force && Exists(line.archive)) {
         return Refuse(QuoteArgument(line.archive) + ": exists (--force replaces it)", line);
     }
@@ -119,6 +140,7 @@ int RunCreate(const CommandLine& line) {
 }
 
 int RunAdd(const CommandLine& line) {
+    if (IsLink(line.archive)) return RefuseLink(line);
     if (!Exists(line.archive)) return RunCreate(line);
     const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
@@ -141,11 +163,12 @@ int RunAdd(const CommandLine& line) {
     if (!kept.problem.empty()) return Refuse(kept.problem, line);
     plan.kept = std::move(kept.entries);
     UniqueFd old;
-    if (!OpenForCopy(line, plan, old)) return kExitUsage;
+    if (!OpenForCopy(line, loaded->archive, plan, old)) return kExitUsage;
     return Write(plan, line, !sources.scan.skipped.empty());
 }
 
 int RunDelete(const CommandLine& line) {
+    if (IsLink(line.archive)) return RefuseLink(line);
     const auto loaded = LoadArchive(line.archive, Walk::EntriesOnly);
     if (!loaded) return kExitUsage;
     const Selection selection = SelectEntries(loaded->archive, loaded->table, line.patterns);
@@ -162,7 +185,7 @@ int RunDelete(const CommandLine& line) {
     plan.target = fs::path(line.archive);
     plan.kept = std::move(kept.entries);
     UniqueFd old;
-    if (!OpenForCopy(line, plan, old)) return kExitUsage;
+    if (!OpenForCopy(line, loaded->archive, plan, old)) return kExitUsage;
     return Write(plan, line, false);
 }
 

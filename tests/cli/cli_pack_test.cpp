@@ -199,6 +199,28 @@ INSTANTIATE_TEST_SUITE_P(
                     "has no option '--force'"}),
     NameOfCase<RefusalCase>);
 
+// Renaming the new archive over a link would replace the link and leave the archive it names
+// as it was, while reporting success.
+TEST_F(CliTest, AnArchiveGivenAsALinkIsRefusedAndLeftAlone) {
+    WriteTree(work / "tree", {{"a", "a"}});
+    work.write("mod.dat", datwriter::BuildDat({datwriter::Make("KEPT", "kept")}));
+    fs::create_symlink("mod.dat", work / "link.dat");
+    const std::string before = ReadFile(work / "mod.dat");
+    const std::vector<std::vector<std::string>> commands = {
+        {"add", "-q", "-C", "tree", "link.dat", "a"},
+        {"delete", "-q", "link.dat", "KEPT"},
+        {"create", "-q", "--force", "-C", "tree", "link.dat", "a"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.front());
+        const CliRun run = Run(command);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("is a symbolic link"), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_symlink(work / "link.dat"));
+        EXPECT_EQ(ReadFile(work / "mod.dat"), before);
+    }
+}
+
 TEST_F(CliTest, ForceReplacesAnExistingArchive) {
     WriteTree(work / "tree", {{"a", "a"}});
     work.write("mod.dat", "anything");
