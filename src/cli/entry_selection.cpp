@@ -16,10 +16,10 @@ std::vector<EntryIndex> EveryEntry(std::size_t count) {
 
 }  // namespace
 
-Selection SelectEntries(const DatArchive& archive, const EntryTable& table,
-                        const std::vector<std::string>& patterns) {
+Selection SelectByName(std::size_t count,
+                       const std::function<std::string_view(std::size_t)>& nameOf,
+                       const std::vector<std::string>& patterns) {
     Selection selection;
-    const std::size_t count = archive.entryCount();
     if (patterns.empty()) {
         selection.entries = EveryEntry(count);
         return selection;
@@ -30,7 +30,7 @@ Selection SelectEntries(const DatArchive& archive, const EntryTable& table,
         compiled.emplace_back(p, NamePattern::Plain::EntryOrFolder);
     std::vector<bool> used(patterns.size(), false);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view name = EntryName(table[static_cast<EntryIndex>(i)]);
+        const std::string_view name = nameOf(i);
         bool selected = false;
         // Every pattern is tried until it has matched once, so that each unmatched one is known.
         for (std::size_t p = 0; p < compiled.size(); ++p) {
@@ -44,6 +44,13 @@ Selection SelectEntries(const DatArchive& archive, const EntryTable& table,
         if (!used[p]) selection.unmatched.push_back(patterns[p]);
     }
     return selection;
+}
+
+Selection SelectEntries(const DatArchive& archive, const EntryTable& table,
+                        const std::vector<std::string>& patterns) {
+    return SelectByName(
+        archive.entryCount(),
+        [&table](std::size_t i) { return EntryName(table[static_cast<EntryIndex>(i)]); }, patterns);
 }
 
 bool ReportUnmatched(const Selection& selection) {
