@@ -50,7 +50,7 @@ bool ExtractionJob::start(ArchiveSession& session, ExtractionPlan plan) {
     monitor_ = std::make_unique<BatchMonitor>();
     use_.emplace(session);
     plan_ = std::move(plan);
-    watcher_.setFuture(QtConcurrent::run([&session, &plan = plan_, &monitor = *monitor_] {
+    watcher_.setFuture(QtConcurrent::run(&pool_, [&session, &plan = plan_, &monitor = *monitor_] {
         return ExtractAndReport(session, plan, monitor);
     }));
     ticker_.start();

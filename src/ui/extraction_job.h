@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -50,6 +51,10 @@ private:
     ExtractionPlan plan_;
     QFutureWatcher<std::string> watcher_;
     QTimer ticker_;
+    // The job's own thread, joined when the job goes (last member, so first to go): the
+    // application's shared pool would keep an idle thread past the window, to the end of the
+    // process.
+    QThreadPool pool_;
 };
 
 }  // namespace tarvix
