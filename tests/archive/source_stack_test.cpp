@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 // One source of a stack to build: an archive of these entries, or a folder of these files
 // ('/' between components), named by `label`.
-struct SourceSpec {
+struct SourceToMake {
     std::string label;
     bool folder = false;
     std::vector<std::pair<std::string, std::string>> files;  // name, content
@@ -25,7 +25,7 @@ struct SourceSpec {
 
 struct StackCase {
     const char* title;
-    std::vector<SourceSpec> sources;
+    std::vector<SourceToMake> sources;
     // Each effective entry: "<name> <- <winner>[ hides <shadowed>,...]", in the stack's order.
     std::vector<std::string> entries;
     // The union of the folders, one per line, two spaces per level, "name/" then its files.
@@ -57,23 +57,23 @@ std::string Tree(const SourceStack& stack, std::uint32_t id = SourceStack::kRoot
 
 class SourceStackTest : public ::testing::TestWithParam<StackCase> {
 protected:
-    void Build(const std::vector<SourceSpec>& specs) {
-        for (const SourceSpec& spec : specs) {
-            fs::path path = dir / spec.label;
-            if (spec.folder) {
-                for (const auto& [name, content] : spec.files) {
+    void Build(const std::vector<SourceToMake>& sources) {
+        for (const SourceToMake& source : sources) {
+            fs::path path = dir / source.label;
+            if (source.folder) {
+                for (const auto& [name, content] : source.files) {
                     fs::create_directories((path / name).parent_path());
-                    dir.write(spec.label + "/" + name, content);
+                    dir.write(source.label + "/" + name, content);
                 }
                 fs::create_directories(path);
             } else {
                 std::vector<datwriter::Entry> entries;
-                for (const auto& [name, content] : spec.files) {
+                for (const auto& [name, content] : source.files) {
                     entries.push_back(datwriter::Make(name, content));
                 }
-                path = dir.write(spec.label + ".dat", datwriter::BuildDat(entries));
+                path = dir.write(source.label + ".dat", datwriter::BuildDat(entries));
             }
-            StackSource::Opened opened = StackSource::Open(path, spec.label);
+            StackSource::Opened opened = StackSource::Open(path, source.label);
             ASSERT_TRUE(opened.source) << opened.error;
             stack.add(std::move(opened.source));
         }
