@@ -26,37 +26,23 @@
 #include "extract/entry_outcome.h"
 #include "lzss_reference.h"
 
+#include "fuzz_promises.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tarvix;
 
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "lzss_fuzzer: broken promise: %s\n", what);
-    std::fflush(stderr);
-    std::abort();
+    fuzzing::Fail("lzss_fuzzer", what);
 }
 
 void Check(bool condition, const char* what) {
     if (!condition) Fail(what);
 }
 
-struct Scratch {
-    Scratch() {
-        std::random_device rd;
-        dir = fs::temp_directory_path() / ("tarvix-lzss-fuzz-" + std::to_string(rd()));
-        fs::create_directories(dir);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    fs::path dir;
-};
-
 fs::path ScratchDir() {
-    static const Scratch scratch;
-    return scratch.dir;
+    return fuzzing::ScratchDir("lzss");
 }
 
 std::string ReadAll(const fs::path& path) {

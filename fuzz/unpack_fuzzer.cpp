@@ -28,38 +28,23 @@
 #include "extract/entry_extractor.h"
 #include "extract/entry_inflater.h"
 
+#include "fuzz_promises.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tarvix;
 
 [[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "unpack_fuzzer: broken promise: %s\n", what);
-    std::fflush(stderr);
-    std::abort();
+    fuzzing::Fail("unpack_fuzzer", what);
 }
 
 void Check(bool condition, const char* what) {
     if (!condition) Fail(what);
 }
 
-// One scratch folder per process, removed at exit.
-struct Scratch {
-    Scratch() {
-        std::random_device rd;
-        dir = fs::temp_directory_path() / ("tarvix-unpack-fuzz-" + std::to_string(rd()));
-        fs::create_directories(dir);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    fs::path dir;
-};
-
 fs::path ScratchDir() {
-    static const Scratch scratch;
-    return scratch.dir;
+    return fuzzing::ScratchDir("unpack");
 }
 
 // What unpacking must write: the stored bytes for Type 0, the stream's content for Type 1 when
