@@ -1,6 +1,5 @@
 #include "ui/extraction_job.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 #include <utility>
 
@@ -12,7 +11,7 @@ namespace {
 // Often enough for a progress bar to move smoothly and for Cancel to show at once.
 constexpr int kProgressEveryMs = 100;
 
-// The engine, and the one place that reads its report. Runs on a pool thread; an exception
+// The engine, and the one place that reads its report. Runs on the job's thread; an exception
 // (out of memory) ends this batch with a message instead of the program.
 std::string ExtractAndReport(const ArchiveSession& session, const ExtractionPlan& plan,
                              BatchMonitor& monitor) {
@@ -35,14 +34,13 @@ ExtractionJob::ExtractionJob(QObject* parent) : QObject(parent) {
     connect(&ticker_, &QTimer::timeout, this, [this] {
         if (monitor_) Q_EMIT progressed(monitor_->progress());
     });
-    connect(&watcher_, &QFutureWatcher<std::string>::finished, this, &ExtractionJob::onFinished);
 }
 
+// The queued call to onFinished that the thread may have posted dies with this object.
 ExtractionJob::~ExtractionJob() {
-    if (!busy()) return;
-    watcher_.disconnect(this);
+    if (!thread_.joinable()) return;
     monitor_->requestCancel();
-    watcher_.waitForFinished();
+    thread_.join();
 }
 
 bool ExtractionJob::start(ArchiveSession& session, ExtractionPlan plan) {
@@ -50,9 +48,10 @@ bool ExtractionJob::start(ArchiveSession& session, ExtractionPlan plan) {
     monitor_ = std::make_unique<BatchMonitor>();
     use_.emplace(session);
     plan_ = std::move(plan);
-    watcher_.setFuture(QtConcurrent::run(&pool_, [&session, &plan = plan_, &monitor = *monitor_] {
-        return ExtractAndReport(session, plan, monitor);
-    }));
+    thread_ = std::thread([this, &session, &monitor = *monitor_] {
+        report_ = ExtractAndReport(session, plan_, monitor);
+        QMetaObject::invokeMethod(this, &ExtractionJob::onFinished, Qt::QueuedConnection);
+    });
     ticker_.start();
     Q_EMIT busyChanged(true);
     return true;
@@ -64,7 +63,9 @@ void ExtractionJob::cancel() {
 
 void ExtractionJob::onFinished() {
     ticker_.stop();
-    const std::string report = watcher_.result();
+    thread_.join();
+    const std::string report = std::move(report_);
+    report_.clear();
     Q_EMIT progressed(monitor_->progress());
     monitor_.reset();
     use_.reset();

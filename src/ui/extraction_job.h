@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QFutureWatcher>
 #include <QObject>
-#include <QThreadPool>
 #include <QTimer>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "archive/archive_session.h"
 #include "archive/batch_monitor.h"
@@ -14,7 +13,7 @@
 
 namespace tarvix {
 
-// One extraction at a time, off the window's thread (on Qt's thread pool), reported through
+// One extraction at a time, off the window's thread (on a thread of its own), reported through
 // signals: busyChanged when it starts and ends, progressed about ten times a second while it
 // runs, finished with what the user is to be told. The window's event loop keeps running all
 // along; nothing waits in a loop of its own.
@@ -49,12 +48,13 @@ private:
     std::unique_ptr<BatchMonitor> monitor_;  // set while a batch runs
     std::optional<ArchiveSession::Use> use_;
     ExtractionPlan plan_;
-    QFutureWatcher<std::string> watcher_;
+    std::string report_;  // written by the batch's thread, read after joining it
     QTimer ticker_;
-    // The job's own thread, joined when the job goes (last member, so first to go): the
-    // application's shared pool would keep an idle thread past the window, to the end of the
-    // process.
-    QThreadPool pool_;
+    // The batch's thread, joined before its report is read and when the job goes. A plain
+    // thread rather than Qt's pools: joining it is what makes the report (and the thread's end)
+    // visible to this thread, for the program and for ThreadSanitizer alike; a pool's idle
+    // threads are handed back through Qt's own locks, which the sanitizer cannot see.
+    std::thread thread_;
 };
 
 }  // namespace tarvix
