@@ -77,7 +77,12 @@ int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
     const int stopSignal =
         RunWatched([&] { report = WriteArchive(plan, options); }, monitor, progress);
     // A signal that came after the archive was complete stopped nothing.
+    if (report.written && !report.error.empty()) {
+        Say(report.error);
+        return kExitFailures;
+    }
     if (report.written) return skipped ? kExitFailures : kExitDone;
+    if (report.targetExists) return Refuse(report.error, line);
     if (stopSignal != 0 || report.cancelled) {
         Say("interrupted: " + QuoteArgument(line.archive) + " left as it was");
         return stopSignal != 0 ? StoppedStatus(stopSignal) : kExitInterrupted;
@@ -104,6 +109,7 @@ bool OpenForCopy(const CommandLine& line, const DatArchive& loaded, PackPlan& pl
     }
     plan.keptFrom = fd.get();
     plan.mode = status.st_mode & 07777;
+    plan.replacing = {ReplaceRule::Kind::TheFileRead, FileIdentity::Of(status)};
     return true;
 }
 
@@ -135,6 +141,9 @@ int RunCreate(const CommandLine& line) {
     if (!sources.usable) return NothingWritten(line);
     PackPlan plan;
     plan.target = fs::path(line.archive);
+    // An archive that appears after the check above is no more to be replaced than one that
+    // was there before it.
+    plan.replacing.kind = line.force ? ReplaceRule::Kind::Anything : ReplaceRule::Kind::Nothing;
     plan.added = std::move(sources.scan.files);
     return Write(plan, line, !sources.scan.skipped.empty());
 }

@@ -8,6 +8,7 @@
 #include <future>
 
 #include "extract/temporary_file.h"
+#include "pack/archive_output.h"
 
 namespace tarvix::cli {
 namespace {
@@ -86,6 +87,7 @@ int RunWatched(const std::function<void()>& job, BatchMonitor& monitor, Progress
         // end the batch early, so two signals that came together always end the process.
         if (gSignals >= 2) {
             RemoveTemporaryFilesForExit();
+            RemoveNewArchivesForExit();
             ::_exit(StoppedStatus(gFirstSignal));
         }
         if (gSignals >= 1) monitor.requestCancel();

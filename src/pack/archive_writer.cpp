@@ -79,7 +79,8 @@ public:
         const std::uint64_t dataEnd = output_.position();
         const std::vector<std::uint8_t> tail = EntryListAndTrailer(entries_, dataEnd);
         if (dataEnd + tail.size() > kMaxArchiveBytes) return failed("the archive would pass 4 GiB");
-        if (!output_.write(tail) || !output_.commit()) return failed(output_.error());
+        if (!output_.write(tail)) return failed(output_.error());
+        if (!commit()) return report_;
         report_.written = true;
         report_.entries = entries_.size();
         report_.size = dataEnd + tail.size();
@@ -87,6 +88,24 @@ public:
     }
 
 private:
+    bool commit() {
+        switch (output_.commit(plan_.replacing)) {
+            case ArchiveOutput::Commit::Done:
+                return true;
+            case ArchiveOutput::Commit::NotFlushed:
+                report_.error = "'" + plan_.target.string() + "': " + output_.error();
+                return true;
+            case ArchiveOutput::Commit::TargetExists:
+                report_.targetExists = true;
+                break;
+            case ArchiveOutput::Commit::TargetChanged:
+            case ArchiveOutput::Commit::Failed:
+                break;
+        }
+        report_.error = "'" + plan_.target.string() + "': " + output_.error();
+        return false;
+    }
+
     PackReport failed(std::string error) {
         output_.discard();
         report_.error = std::move(error);
@@ -128,10 +147,13 @@ private:
                      static_cast<std::uint32_t>(newStart + entry.offset - runStart)});
                 monitor_.fileDone();
             }
-            if (!output_.copyFrom(plan_.keptFrom, runStart, runEnd - runStart)) {
-                return fail(output_.error());
+            const auto counted = [this](std::uint64_t bytes) {
+                monitor_.addBytes(bytes);
+                return !monitor_.cancelRequested();
+            };
+            if (!output_.copyFrom(plan_.keptFrom, runStart, runEnd - runStart, counted)) {
+                return output_.stopped() ? false : fail(output_.error());
             }
-            monitor_.addBytes(runEnd - runStart);
             begin = end;
         }
         return true;
@@ -148,6 +170,7 @@ private:
             const std::uint32_t offset = position();
             std::optional<PackedFile> packed = queue.take(i);
             if (!packed) packed = streamFile(file);
+            if (cancelled_) return false;
             if (!packed->error.empty()) return fail(packed->error);
             if (!packed->bytes.empty() && !output_.write(packed->bytes))
                 return fail(output_.error());
@@ -172,9 +195,10 @@ private:
             result.type = 1;
             return result;
         }
-        if (!result.error.empty()) return result;
-        if (!output_.truncateTo(start) || !output_.copyFrom(fd.get(), 0, file.size)) {
-            result.error = "'" + file.path.string() + "': " + output_.error();
+        if (!result.error.empty() || cancelled_) return result;
+        if (!output_.truncateTo(start) ||
+            !output_.copyFrom(fd.get(), 0, file.size, [this](std::uint64_t) { return !cancel(); })) {
+            if (!output_.stopped()) result.error = "'" + file.path.string() + "': " + output_.error();
         } else if (std::uint8_t more = 0;
                    ::pread(fd.get(), &more, 1, static_cast<off_t>(file.size)) != 0) {
             // A file that grew after it was measured would be cut short in silence.
@@ -205,20 +229,28 @@ private:
                     "'" + file.path.string() + "': changed while the archive was written";
                 return false;
             }
-            if (got == 0) break;
+            if (got == 0 || cancel()) break;
             read += static_cast<std::uint64_t>(got);
             if (!stream.write({chunk.data(), static_cast<std::size_t>(got)})) break;
         }
         if (writeFailed) result.error = "'" + file.path.string() + "': " + output_.error();
-        if (!result.error.empty()) return false;
+        if (!result.error.empty() || cancelled_) return false;
         return read == file.size && stream.finish() && stream.packedBytes() < file.size;
+    }
+
+    // Looked at per chunk while a large file is packed or copied, so that one file of
+    // hundreds of megabytes does not hold up a cancel for its whole length.
+    bool cancel() {
+        cancelled_ = cancelled_ || monitor_.cancelRequested();
+        return cancelled_;
     }
 
     const PackPlan& plan_;
     const PackOptions& options_;
     BatchMonitor& monitor_;
-    ArchiveOutput output_;
+    ArchiveOutput output_{options_.system};
     std::vector<DirectoryEntry> entries_;
+    bool cancelled_ = false;
     PackReport report_;
 };
 

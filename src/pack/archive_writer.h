@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/batch_monitor.h"
+#include "pack/archive_output.h"
 #include "pack/pack_plan.h"
 
 namespace tarvix {
@@ -15,12 +16,18 @@ struct PackOptions {
     // not grow with the files' sizes.
     std::uint64_t streamAbove = std::uint64_t{4} << 20;
     BatchMonitor* monitor = nullptr;  // progress (bytes read) and cancel
+    OutputSystemCalls system;         // the real ones but in tests
 };
 
 struct PackReport {
     bool written = false;    // the new archive has the target's name
     bool cancelled = false;  // stopped on request; nothing written
-    std::string error;       // why nothing was written, for the user
+    // Nothing written: something came to have the target's name, which the plan forbade
+    // replacing.
+    bool targetExists = false;
+    // Why nothing was written, for the user; or, with `written`, why the new archive may still
+    // be lost in a crash.
+    std::string error;
     std::size_t entries = 0;
     std::uint64_t size = 0;  // of the new archive
 };

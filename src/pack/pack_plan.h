@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/replace_rule.h"
 #include "pack/source_files.h"
 
 namespace tarvix {
@@ -21,6 +22,7 @@ struct KeptEntry {
 // Everything a new archive is made of.
 struct PackPlan {
     std::filesystem::path target;
+    ReplaceRule replacing;  // what the new archive may take the place of under that name
     // Permissions of the new file, less the umask: an archive that is replaced keeps its own.
     unsigned mode = 0666;
     int keptFrom = -1;  // the old archive, open for reading, when anything is kept

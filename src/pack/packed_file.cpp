@@ -9,6 +9,7 @@
 
 #include "archive/unique_fd.h"
 #include "codec/deflate_encoder.h"
+#include "pack/beneath_folder.h"
 
 namespace tarvix {
 namespace {
@@ -32,13 +33,22 @@ std::size_t ReadFully(int fd, std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 int OpenSource(const SourceFile& file, std::string& error) {
-    UniqueFd fd(::open(file.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // Found again the way it was found, through no link; a FIFO put in its place must not
+    // block the open, and is then refused as not a regular file.
+    UniqueFd fd(file.folder
+                    ? OpenBeneath(file.folder->get(), file.relative, O_RDONLY | O_NONBLOCK)
+                    : (errno = EBADF, -1));
     struct stat status {};
     if (!fd.valid() || ::fstat(fd.get(), &status) != 0) {
-        error = Problem(file, std::strerror(errno));
+        error = Problem(file, errno == ELOOP ? "a symbolic link in the way; not followed"
+                                             : std::strerror(errno));
         return -1;
     }
-    if (!S_ISREG(status.st_mode) || static_cast<std::uint64_t>(status.st_size) != file.size) {
+    if (!S_ISREG(status.st_mode)) {
+        error = Problem(file, "not a regular file");
+        return -1;
+    }
+    if (static_cast<std::uint64_t>(status.st_size) != file.size) {
         error = Problem(file, "changed while the archive was written");
         return -1;
     }

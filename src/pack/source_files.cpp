@@ -1,7 +1,13 @@
 #include "pack/source_files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 #include "archive/game_path.h"
 #include "pack/internal_path.h"
@@ -17,26 +23,43 @@ std::string Quoted(const fs::path& path) {
 
 class Scanner {
 public:
-    explicit Scanner(const fs::path& base)
-        : typedBase_(base), base_(fs::absolute(base).lexically_normal()) {}
+    Scanner(const fs::path& base, BeneathWalk walk)
+        : typedBase_(base), base_(fs::absolute(base).lexically_normal()), walk_(walk) {
+        // The folder being packed is the user's to choose, a link included; only what lies
+        // below it is walked without following links.
+        folder_ = std::make_shared<const UniqueFd>(
+            ::open(base_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!folder_->valid()) {
+            scan_.refusals.push_back(Quoted(typedBase_) + ": " + std::strerror(errno));
+        }
+    }
 
     void add(const std::string& operand) {
+        if (!folder_->valid()) return;
         const fs::path typed(operand);
-        const fs::path full = (base_ / typed).lexically_normal();
-        const fs::path relative = full.lexically_relative(base_);
+        fs::path relative = (base_ / typed).lexically_normal().lexically_relative(base_);
+        if (!relative.empty() && relative.filename().empty()) relative = relative.parent_path();
         if (relative.empty() || *relative.begin() == "..") {
             scan_.refusals.push_back(Quoted(typedBase_ / typed) +
                                      ": outside the folder being packed");
             return;
         }
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(full, ec);
-        if (ec || !fs::exists(status)) {
-            scan_.refusals.push_back(Quoted((typedBase_ / typed).lexically_normal()) + ": " +
-                                     (ec ? ec.message() : "no such file or folder"));
+        if (relative == ".") {
+            walk(UniqueFd(::fcntl(folder_->get(), F_DUPFD_CLOEXEC, 0)), relative);
             return;
         }
-        visit(full, status);
+        UniqueFd parent;
+        if (relative.has_parent_path()) {
+            parent.reset(OpenBeneath(folder_->get(), relative.parent_path(),
+                                     O_RDONLY | O_DIRECTORY, walk_));
+            if (!parent.valid()) return notFound(relative, errno);
+        }
+        const int at = parent.valid() ? parent.get() : folder_->get();
+        struct stat status {};
+        if (::fstatat(at, relative.filename().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return notFound(relative, errno);
+        }
+        visit(at, relative.filename().c_str(), relative, status);
     }
 
     SourceScan finish() {
@@ -50,7 +73,7 @@ public:
             if (!unique.empty() && SameGamePath(unique.back().name, file.name)) {
                 // The same file named twice on the command line is one entry.
                 if (unique.back().path == file.path) continue;
-                scan_.refusals.push_back(Shown(unique.back().path) + " and " + Shown(file.path) +
+                scan_.refusals.push_back(Shown(unique.back().relative) + " and " + Shown(file.relative) +
                                          ": the same path in the archive");
                 continue;
             }
@@ -65,56 +88,90 @@ public:
 
 private:
     // A path found below the base, as the user would type it.
-    std::string Shown(const fs::path& full) const {
-        return Quoted((typedBase_ / full.lexically_relative(base_)).lexically_normal());
+    std::string Shown(const fs::path& relative) const {
+        return Quoted((typedBase_ / relative).lexically_normal());
     }
 
-    void visit(const fs::path& full, const fs::file_status& status) {
-        if (fs::is_symlink(status)) {
-            scan_.skipped.push_back(Shown(full) + ": symbolic link not followed");
-        } else if (fs::is_directory(status)) {
-            walk(full);
-        } else if (fs::is_regular_file(status)) {
-            addFile(full);
+    void notFound(const fs::path& relative, int error) {
+        if (error == ELOOP) {
+            scan_.skipped.push_back(Shown(relative) + ": a symbolic link on the way; not followed");
+        } else if (error == ENOENT || error == ENOTDIR) {
+            scan_.refusals.push_back(Shown(relative) + ": no such file or folder");
         } else {
-            scan_.skipped.push_back(Shown(full) + ": not a regular file");
+            scan_.refusals.push_back(Shown(relative) + ": " + std::strerror(error));
         }
     }
 
-    void walk(const fs::path& folder) {
-        std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const fs::file_status status = it->symlink_status(ec);
-            if (ec) break;
-            visit(it->path(), status);
+    void visit(int at, const char* name, const fs::path& relative, const struct stat& status) {
+        if (S_ISLNK(status.st_mode)) {
+            scan_.skipped.push_back(Shown(relative) + ": symbolic link not followed");
+        } else if (S_ISDIR(status.st_mode)) {
+            UniqueFd folder(::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!folder.valid()) {
+                scan_.refusals.push_back(Shown(relative) + ": " + std::strerror(errno));
+                return;
+            }
+            walk(std::move(folder), relative);
+        } else if (S_ISREG(status.st_mode)) {
+            addFile(relative, static_cast<std::uint64_t>(status.st_size));
+        } else {
+            scan_.skipped.push_back(Shown(relative) + ": not a regular file");
         }
-        if (ec) scan_.refusals.push_back(Shown(folder) + ": " + ec.message());
     }
 
-    void addFile(const fs::path& full) {
-        std::error_code ec;
-        const std::uint64_t size = fs::file_size(full, ec);
-        if (ec) {
-            scan_.refusals.push_back(Shown(full) + ": " + ec.message());
+    // Every entry of the folder open at `folder`, through its descriptor: a folder renamed or
+    // replaced by a link meanwhile is not walked into by name.
+    void walk(UniqueFd folder, const fs::path& relative) {
+        DIR* listing = folder.valid() ? ::fdopendir(folder.get()) : nullptr;
+        if (listing == nullptr) {
+            scan_.refusals.push_back(Shown(relative) + ": " + std::strerror(errno));
             return;
         }
-        InternalPath internal = MakeInternalPath(full.lexically_relative(base_));
+        folder.release();
+        const std::unique_ptr<DIR, int (*)(DIR*)> owned(listing, ::closedir);
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(listing);
+            if (entry == nullptr) {
+                if (errno != 0) {
+                    scan_.refusals.push_back(Shown(relative) + ": " + std::strerror(errno));
+                }
+                return;
+            }
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            const fs::path child = relative == "." ? fs::path(name) : relative / name;
+            struct stat status {};
+            if (::fstatat(::dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                scan_.refusals.push_back(Shown(child) + ": " + std::strerror(errno));
+                continue;
+            }
+            visit(::dirfd(listing), entry->d_name, child, status);
+        }
+    }
+
+    void addFile(const fs::path& relative, std::uint64_t size) {
+        InternalPath internal = MakeInternalPath(relative);
         if (!internal.problem.empty()) {
-            scan_.refusals.push_back(Shown(full) + ": " + internal.problem);
+            scan_.refusals.push_back(Shown(relative) + ": " + internal.problem);
             return;
         }
-        scan_.files.push_back({std::move(internal.name), full, size});
+        scan_.files.push_back(
+            {std::move(internal.name), base_ / relative, size, relative, folder_});
     }
 
     fs::path typedBase_;
     fs::path base_;
+    BeneathWalk walk_;
+    std::shared_ptr<const UniqueFd> folder_;
     SourceScan scan_;
 };
 
 }  // namespace
 
-SourceScan ScanSources(const fs::path& base, const std::vector<std::string>& paths) {
-    Scanner scanner(base);
+SourceScan ScanSources(const fs::path& base, const std::vector<std::string>& paths,
+                       BeneathWalk walk) {
+    Scanner scanner(base, walk);
     for (const std::string& path : paths) scanner.add(path);
     return scanner.finish();
 }

@@ -312,7 +312,7 @@ TEST_P(FailedWriteTest, LeavesTheOldArchiveAndNoTemporaryFile) {
             monitor.requestCancel();
             break;
         case Ending::TooLarge:
-            plan.added.push_back({"c", dir / "tree" / "a", std::uint64_t{4} << 30});
+            plan.added.push_back({"c", dir / "tree" / "a", std::uint64_t{4} << 30, "a", nullptr});
             break;
     }
     const PackReport report = WriteArchive(plan, options);
@@ -359,7 +359,7 @@ TEST(ArchiveOutputTest, ReplacesTheTargetOnlyOnCommit) {
     const std::string text = "new";
     ASSERT_TRUE(output.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}));
     EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, std::string>{{"x.dat", "old"}}));
-    ASSERT_TRUE(output.commit()) << output.error();
+    ASSERT_EQ(output.commit(), ArchiveOutput::Commit::Done) << output.error();
     EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, std::string>{{"x.dat", "new"}}));
     struct stat status {};
     ASSERT_EQ(::stat((dir / "x.dat").c_str(), &status), 0);

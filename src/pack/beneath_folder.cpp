@@ -1,0 +1,65 @@
+#include "pack/beneath_folder.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "archive/unique_fd.h"
+
+namespace tarvix {
+namespace {
+
+int OpenByKernel(int folder, const std::filesystem::path& relative, int flags) {
+#ifdef SYS_openat2
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    return static_cast<int>(::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int OpenComponentByComponent(int folder, const std::filesystem::path& relative, int flags) {
+    UniqueFd parent;
+    int at = folder;
+    auto component = relative.begin();
+    for (auto next = component; component != relative.end(); component = next) {
+        ++next;
+        if (next == relative.end()) break;
+        parent.reset(::openat(at, component->c_str(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!parent.valid()) return -1;
+        at = parent.get();
+    }
+    return ::openat(at, component->c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+}
+
+bool StaysBeneath(const std::filesystem::path& relative) {
+    if (relative.empty() || relative.is_absolute()) return false;
+    for (const auto& component : relative) {
+        if (component == "..") return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int OpenBeneath(int folder, const std::filesystem::path& relative, int flags, BeneathWalk walk) {
+    if (!StaysBeneath(relative)) {
+        errno = EXDEV;
+        return -1;
+    }
+    if (walk == BeneathWalk::Best) {
+        const int fd = OpenByKernel(folder, relative, flags);
+        // Older kernels, and sandboxes that filter the call, leave it to the walk below.
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return fd;
+    }
+    return OpenComponentByComponent(folder, relative, flags);
+}
+
+}  // namespace tarvix
