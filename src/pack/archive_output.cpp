@@ -51,8 +51,7 @@ ssize_t CopyThrough(int source, std::uint64_t offset, std::size_t length, int de
     std::size_t done = 0;
     while (done < length) {
         const std::size_t want = std::min(length - done, buffer.size());
-        const ssize_t got =
-            ::pread(source, buffer.data(), want, static_cast<off_t>(offset + done));
+        const ssize_t got = ::pread(source, buffer.data(), want, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return -1;
         if (got == 0) break;
@@ -94,8 +93,8 @@ bool MayLinkByDescriptor() {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
     if (::syscall(SYS_capget, &header, data) != 0) return false;
-    return (data[CAP_TO_INDEX(CAP_DAC_READ_SEARCH)].effective &
-            CAP_TO_MASK(CAP_DAC_READ_SEARCH)) != 0;
+    return (data[CAP_TO_INDEX(CAP_DAC_READ_SEARCH)].effective & CAP_TO_MASK(CAP_DAC_READ_SEARCH)) !=
+           0;
 }
 
 bool ArchiveOutput::fail(const char* what) {
@@ -166,7 +165,8 @@ bool ArchiveOutput::copyFrom(int source, std::uint64_t offset, std::uint64_t len
                              const std::function<bool(std::uint64_t)>& chunkDone) {
     stopped_ = false;
     for (std::uint64_t done = 0; done < length;) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, kCopyChunk));
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(length - done, kCopyChunk));
         const ssize_t copied = CopyChunk(source, offset + done, want, file_.get());
         if (copied <= 0) {
             // The source ending early means stored bytes are missing.
@@ -229,8 +229,7 @@ ArchiveOutput::Commit ArchiveOutput::failCommit(const char* what) {
 
 bool ArchiveOutput::targetIsTheFileRead(const FileIdentity& read) {
     struct stat status {};
-    return ::fstatat(folder_.get(), targetName_.c_str(), &status, AT_SYMLINK_NOFOLLOW) ==
-               0 &&
+    return ::fstatat(folder_.get(), targetName_.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
            FileIdentity::Of(status) == read;
 }
 

@@ -197,8 +197,10 @@ private:
         }
         if (!result.error.empty() || cancelled_) return result;
         if (!output_.truncateTo(start) ||
-            !output_.copyFrom(fd.get(), 0, file.size, [this](std::uint64_t) { return !cancel(); })) {
-            if (!output_.stopped()) result.error = "'" + file.path.string() + "': " + output_.error();
+            !output_.copyFrom(fd.get(), 0, file.size,
+                              [this](std::uint64_t) { return !cancel(); })) {
+            if (!output_.stopped())
+                result.error = "'" + file.path.string() + "': " + output_.error();
         } else if (std::uint8_t more = 0;
                    ::pread(fd.get(), &more, 1, static_cast<off_t>(file.size)) != 0) {
             // A file that grew after it was measured would be cut short in silence.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -24,6 +25,17 @@ int OpenByKernel(int folder, const std::filesystem::path& relative, int flags) {
 #endif
 }
 
+// O_NOFOLLOW with O_DIRECTORY reports a link as ENOTDIR; callers tell a link apart by ELOOP.
+int LinkAsLoop(int at, const std::filesystem::path& component) {
+    const int error = errno;
+    struct stat status {};
+    const bool link = error == ENOTDIR &&
+                      ::fstatat(at, component.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(status.st_mode);
+    errno = link ? ELOOP : error;
+    return -1;
+}
+
 int OpenComponentByComponent(int folder, const std::filesystem::path& relative, int flags) {
     UniqueFd parent;
     int at = folder;
@@ -31,12 +43,13 @@ int OpenComponentByComponent(int folder, const std::filesystem::path& relative, 
     for (auto next = component; component != relative.end(); component = next) {
         ++next;
         if (next == relative.end()) break;
-        parent.reset(::openat(at, component->c_str(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!parent.valid()) return -1;
+        parent.reset(
+            ::openat(at, component->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!parent.valid()) return LinkAsLoop(at, *component);
         at = parent.get();
     }
-    return ::openat(at, component->c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(at, component->c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+    return fd >= 0 ? fd : LinkAsLoop(at, *component);
 }
 
 bool StaysBeneath(const std::filesystem::path& relative) {
@@ -56,8 +69,9 @@ int OpenBeneath(int folder, const std::filesystem::path& relative, int flags, Be
     }
     if (walk == BeneathWalk::Best) {
         const int fd = OpenByKernel(folder, relative, flags);
-        // Older kernels, and sandboxes that filter the call, leave it to the walk below.
-        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return fd;
+        // Older kernels, and sandboxes that filter the call, leave it to the walk below; so
+        // does ENOTDIR, which may stand for a link where a folder was wanted.
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM && errno != ENOTDIR)) return fd;
     }
     return OpenComponentByComponent(folder, relative, flags);
 }

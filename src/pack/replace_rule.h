@@ -17,7 +17,8 @@ struct FileIdentity {
 
     static FileIdentity Of(const struct stat& status) {
         return {static_cast<std::uint64_t>(status.st_dev),
-                static_cast<std::uint64_t>(status.st_ino), static_cast<std::int64_t>(status.st_size),
+                static_cast<std::uint64_t>(status.st_ino),
+                static_cast<std::int64_t>(status.st_size),
                 static_cast<std::int64_t>(status.st_mtim.tv_sec),
                 static_cast<std::int64_t>(status.st_mtim.tv_nsec)};
     }

@@ -50,8 +50,8 @@ public:
         }
         UniqueFd parent;
         if (relative.has_parent_path()) {
-            parent.reset(OpenBeneath(folder_->get(), relative.parent_path(),
-                                     O_RDONLY | O_DIRECTORY, walk_));
+            parent.reset(
+                OpenBeneath(folder_->get(), relative.parent_path(), O_RDONLY | O_DIRECTORY, walk_));
             if (!parent.valid()) return notFound(relative, errno);
         }
         const int at = parent.valid() ? parent.get() : folder_->get();
@@ -73,8 +73,8 @@ public:
             if (!unique.empty() && SameGamePath(unique.back().name, file.name)) {
                 // The same file named twice on the command line is one entry.
                 if (unique.back().path == file.path) continue;
-                scan_.refusals.push_back(Shown(unique.back().relative) + " and " + Shown(file.relative) +
-                                         ": the same path in the archive");
+                scan_.refusals.push_back(Shown(unique.back().relative) + " and " +
+                                         Shown(file.relative) + ": the same path in the archive");
                 continue;
             }
             unique.push_back(std::move(file));

@@ -13,9 +13,9 @@ namespace tarvix {
 
 // A file to pack, found on disk.
 struct SourceFile {
-    std::string name;  // internal path, Windows-1252
+    std::string name;            // internal path, Windows-1252
     std::filesystem::path path;  // for messages
-    std::uint64_t size = 0;  // when it was found; packing checks it again
+    std::uint64_t size = 0;      // when it was found; packing checks it again
     // Where it is opened from: `relative` below the folder being packed, which stays open so
     // that the file is found again where it was found, through no link.
     std::filesystem::path relative;
