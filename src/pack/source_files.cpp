@@ -95,8 +95,6 @@ private:
     void notFound(const fs::path& relative, int error) {
         if (error == ELOOP) {
             scan_.skipped.push_back(Shown(relative) + ": a symbolic link on the way; not followed");
-        } else if (error == ENOENT || error == ENOTDIR) {
-            scan_.refusals.push_back(Shown(relative) + ": no such file or folder");
         } else {
             scan_.refusals.push_back(Shown(relative) + ": " + std::strerror(error));
         }

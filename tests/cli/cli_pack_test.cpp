@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -319,6 +320,62 @@ INSTANTIATE_TEST_SUITE_P(
                  {"x\\A", "X\\a"},
                  "X\\a: note: the same path as 'x\\A' to the game, which finds only one\n"}),
     NameOfCase<NoteCase>);
+
+// Sources that are not packed, the rest being packed: a path through a link, a FIFO.
+struct SkippedSourceCase {
+    std::string what;
+    std::vector<std::string> args;  // after "create -q"
+    int status;
+    std::string errorPart;
+    std::vector<std::string> entries;
+};
+
+class SkippedSourceTest : public CliTest,
+                          public ::testing::WithParamInterface<SkippedSourceCase> {};
+
+TEST_P(SkippedSourceTest, PacksTheRestAndSaysWhy) {
+    const SkippedSourceCase& c = GetParam();
+    WriteTree(work / "tree", {{"real/a", "a"}});
+    WriteTree(work / "elsewhere", {{"secret", "s"}});
+    fs::create_directory_symlink("real", work / "tree/lnk");
+    fs::create_directory_symlink(work / "elsewhere", work / "tree/out");
+    fs::create_directory_symlink(work / "tree", work / "treelink");
+    ASSERT_EQ(::mkfifo((work / "tree/fifo").c_str(), 0644), 0);
+    std::vector<std::string> args = {"create", "-q"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = Run(args);  // a FIFO opened for reading would hang here
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+    std::vector<std::string> entries;
+    for (const PlainEntry& e : ReadPlainDat(ReadFile(work / "new.dat")).entries) {
+        entries.push_back(e.name);
+    }
+    EXPECT_EQ(entries, c.entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Skips, SkippedSourceTest,
+    ::testing::Values(SkippedSourceCase{"a_PATH_through_a_folder_link",
+                                        {"-C", "tree", "new.dat", "lnk/a", "real"},
+                                        1,
+                                        "'tree/lnk/a': a symbolic link on the way; not followed",
+                                        {"real\\a"}},
+                      SkippedSourceCase{"a_PATH_out_of_the_tree_through_a_link",
+                                        {"-C", "tree", "new.dat", "out/secret", "real/a"},
+                                        1,
+                                        "'tree/out/secret': a symbolic link on the way",
+                                        {"real\\a"}},
+                      SkippedSourceCase{"a_FIFO",
+                                        {"-C", "tree", "new.dat", "fifo", "real"},
+                                        1,
+                                        "'tree/fifo': not a regular file",
+                                        {"real\\a"}},
+                      SkippedSourceCase{"the_packed_folder_itself_a_link",
+                                        {"-C", "treelink", "new.dat", "real"},
+                                        0,
+                                        "",
+                                        {"real\\a"}}),
+    [](const auto& info) { return info.param.what; });
 
 }  // namespace
 }  // namespace tarvix::test
