@@ -75,7 +75,10 @@ public:
         if (std::string problem = SizeProblem(plan_); !problem.empty()) return failed(problem);
         if (!output_.open(plan_.target, plan_.mode)) return failed(output_.error());
         entries_.reserve(plan_.kept.size() + plan_.added.size());
-        if (!copyKept() || !packAdded()) return stopped();
+        // The workers pack the added files while this thread copies the kept entries: adding
+        // a file to a large archive then costs about the copy alone.
+        PackingQueue queue(plan_.added, options_.level, options_.streamAbove, workerCount());
+        if (!copyKept() || !packAdded(queue)) return stopped();
         const std::uint64_t dataEnd = output_.position();
         const std::vector<std::uint8_t> tail = EntryListAndTrailer(entries_, dataEnd);
         if (dataEnd + tail.size() > kMaxArchiveBytes) return failed("the archive would pass 4 GiB");
@@ -159,11 +162,12 @@ private:
         return true;
     }
 
-    bool packAdded() {
-        const unsigned workers = options_.threads != 0
-                                     ? options_.threads
+    unsigned workerCount() const {
+        return options_.threads != 0 ? options_.threads
                                      : std::max(1u, std::thread::hardware_concurrency());
-        PackingQueue queue(plan_.added, options_.level, options_.streamAbove, workers);
+    }
+
+    bool packAdded(PackingQueue& queue) {
         for (std::size_t i = 0; i < plan_.added.size(); ++i) {
             if (monitor_.cancelRequested()) return false;
             const SourceFile& file = plan_.added[i];

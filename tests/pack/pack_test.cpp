@@ -326,6 +326,84 @@ INSTANTIATE_TEST_SUITE_P(Endings, FailedWriteTest,
                          ::testing::Values(Ending::SourceVanished, Ending::SourceGrew,
                                            Ending::Cancelled, Ending::TooLarge));
 
+// What the writer reports when the commit meets another program's archive or a folder that
+// cannot be flushed.
+fs::path gTarget;
+const char* gWrittenMeanwhile = nullptr;
+void WriteTargetMeanwhile() {
+    if (gWrittenMeanwhile != nullptr) std::ofstream(gTarget, std::ios::binary) << gWrittenMeanwhile;
+}
+int FailFolderFsync(int fd) {
+    struct stat status {};
+    ::fstat(fd, &status);
+    if (S_ISDIR(status.st_mode)) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fsync(fd);
+}
+
+struct CommitReportCase {
+    const char* what;
+    ReplaceRule::Kind rule;
+    const char* writtenMeanwhile;  // by another program, before the rename; nullptr for none
+    bool folderFlushFails;
+    bool written;
+    bool targetExists;
+    const char* errorPart;  // "" when there is no error
+};
+
+class CommitReportTest : public ::testing::TestWithParam<CommitReportCase> {};
+
+TEST_P(CommitReportTest, SaysWhatBecameOfTheArchive) {
+    const CommitReportCase& c = GetParam();
+    TempDir dir;
+    WriteTree(dir / "tree", {{"a", Repetitive(1000)}});
+    fs::create_directory(dir / "out");
+    gTarget = dir / "out" / "x.dat";
+    PackPlan plan;
+    plan.target = gTarget;
+    plan.replacing.kind = c.rule;
+    if (c.rule != ReplaceRule::Kind::Nothing) {
+        dir.write("out/x.dat", "old");
+        struct stat status {};
+        ASSERT_EQ(::stat(gTarget.c_str(), &status), 0);
+        plan.replacing.read = FileIdentity::Of(status);
+    }
+    SourceScan scan = ScanSources(dir / "tree", {"."});
+    plan.added = scan.files;
+    PackOptions options;
+    gWrittenMeanwhile = c.writtenMeanwhile;
+    options.system.beforeRename = WriteTargetMeanwhile;
+    if (c.folderFlushFails) options.system.fsync = FailFolderFsync;
+    const PackReport report = WriteArchive(plan, options);
+    EXPECT_EQ(report.written, c.written);
+    EXPECT_EQ(report.targetExists, c.targetExists);
+    EXPECT_NE(report.error.find(c.errorPart), std::string::npos) << report.error;
+    EXPECT_EQ(report.error.empty(), std::string(c.errorPart).empty()) << report.error;
+    const auto files = Snapshot(dir / "out");
+    ASSERT_EQ(files.size(), 1u);
+    if (c.writtenMeanwhile != nullptr) {
+        EXPECT_EQ(files.at("x.dat"), c.writtenMeanwhile);
+    }
+    if (c.written) {
+        EXPECT_EQ(ReadPlainDat(files.at("x.dat")).layoutError, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commits, CommitReportTest,
+    ::testing::Values(CommitReportCase{"replaced", ReplaceRule::Kind::TheFileRead, nullptr, false,
+                                       true, false, ""},
+                      CommitReportCase{"folder not flushed", ReplaceRule::Kind::Anything, nullptr,
+                                       true, true, false, "may not be on disk"},
+                      CommitReportCase{"an archive appeared", ReplaceRule::Kind::Nothing, "theirs",
+                                       false, false, true, "appeared"},
+                      CommitReportCase{"the archive read was changed",
+                                       ReplaceRule::Kind::TheFileRead, "theirs, longer", false,
+                                       false, false, "changed by another program"}),
+    [](const auto& info) { return std::to_string(info.index); });
+
 // A kill at any moment: the folder holds the old archive or the new one, and nothing else.
 TEST(ArchiveOutputTest, KillLeavesNoTemporaryFile) {
     TempDir dir;
