@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 
 // Bytes copied between two looks at whether to go on: a stored entry of hundreds of megabytes
 // on a slow disk must not hold up Ctrl+C for its whole copy. Adding 1 MB to the realistic
-// archive (282 MB copied) was not measurably slower than with one call for the whole run.
+// archive copies its 282 MB in 34 calls instead of one; the kernel's copying itself took the
+// time (171 ms in those calls under strace, about 5 ms each on tmpfs).
 constexpr std::size_t kCopyChunk = std::size_t{8} << 20;
 constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 
