@@ -1,12 +1,14 @@
 // Fallout 1 (DAT1) beside Fallout 2 (DAT2), with Google Benchmark:
-//   open/dat1, open/dat2    load and build the folder index of the same 23,000 entries in 1,200
-//                           folders, laid out by each format (what opening shows the tree after)
+//   open/dat1, open/dat2    load and build the folder index of the realistic archive's 23,000
+//                           paths in 1,000 folders (bench/synthetic_dat.h), laid out by each
+//                           format (what opening shows the tree after)
 //   load/dat1, load/dat2    load 1,000,000 entries, nothing more
 //   decode/lzss, decode/zlib  one core decoding the same 2 MiB of game-like text: LZSS in blocks
 //                           (EntryUnpacker, as extraction does) against zlib streaming
 //                           (EntryInflater without the whole-entry path); bytes = output
-//   unpack/dat1-tarvix      5,000 LZSS entries of 8 KiB of text, unpacked below their folders
-//                           by ExtractBatch on all cores
+//   unpack/dat1-tarvix      the realistic archive's 23,000 paths as LZSS entries of 6 to 66 KB
+//                           of text (800 MB in all), unpacked below their folders by
+//                           ExtractBatch on all cores
 //   unpack/decode-in-memory the same entries decoded by EntryUnpacker on all cores, kept nowhere
 //   unpack/write-alone      the same sizes written to the same files on all cores, no decoding
 //
@@ -33,6 +35,7 @@
 #include "extract/entry_inflater.h"
 #include "extract/entry_unpacker.h"
 #include "lzss_encoder.h"
+#include "synthetic_dat.h"
 
 namespace {
 
@@ -87,9 +90,70 @@ fs::path Archive(bool dat1, std::size_t entries, std::size_t folders) {
     return path;
 }
 
+// The internal paths of the realistic archive (the shape the other benchmarks open), in its
+// order: folders contiguous and sorted. Its data is cut to a few bytes, since only the paths
+// are used.
+std::vector<std::string> RealisticPaths() {
+    bench::ArchiveShape shape = bench::RealisticShape(false, g_smoke ? 100 : 1);
+    shape.key += "-paths";
+    shape.meanBytes = 8;
+    DatArchive archive;
+    if (!archive.load(bench::EnsureArchive(shape, g_work).path).ok) Fail("realistic refused");
+    EntryTable table;
+    FillEntryTable(archive, table);
+    std::vector<std::string> paths;
+    for (EntryIndex i = 0; i < archive.entryCount(); ++i) {
+        paths.push_back(GetEntryInfo(table, i).name);
+    }
+    return paths;
+}
+
+// Splits "DIR\SUB\FILE" into its directory ("." for none) and its file name.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) return {".", path};
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// `paths` as DAT1 directories, one per run of paths in the same folder, each file made by
+// `make` from its name and its index in `paths`.
+template <typename MakeFile>
+std::vector<datwriter::Dat1Directory> Dat1Directories(const std::vector<std::string>& paths,
+                                                      MakeFile make) {
+    std::vector<datwriter::Dat1Directory> directories;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        auto [directory, name] = SplitPath(paths[i]);
+        if (directories.empty() || directories.back().name != directory) {
+            directories.push_back({directory, {}});
+        }
+        directories.back().files.push_back(make(name, i));
+    }
+    return directories;
+}
+
+// The realistic archive's paths, a few bytes each, as DAT1 and as DAT2.
+fs::path RealisticArchive(bool dat1) {
+    const fs::path path = g_work / (dat1 ? "realistic-dat1.dat" : "realistic-dat2.dat");
+    if (fs::exists(path)) return path;
+    const std::vector<std::string> paths = RealisticPaths();
+    std::string bytes;
+    if (dat1) {
+        bytes = datwriter::BuildDat1(Dat1Directories(
+            paths, [](const std::string& name, std::size_t) {
+                return datwriter::Dat1Stored(name, "abc");
+            }));
+    } else {
+        std::vector<datwriter::Entry> list;
+        for (const std::string& p : paths) list.push_back(datwriter::Make(p, "abc"));
+        bytes = datwriter::BuildDat(list);
+    }
+    if (!datwriter::WriteFile(path.string(), bytes)) Fail("cannot write an archive");
+    return path;
+}
+
 void Open(benchmark::State& state, bool dat1) {
+    const fs::path path = RealisticArchive(dat1);
     const std::size_t entries = Scaled(23000);
-    const fs::path path = Archive(dat1, entries, Scaled(1200));
     for (auto _ : state) {
         DatArchive archive;
         if (!archive.load(path).ok) Fail("refused");
@@ -174,22 +238,27 @@ void DecodeZlib(benchmark::State& state) {
         });
 }
 
+// The realistic archive's paths as LZSS entries in blocks: texts of 6 to 66 KB (36 KB on
+// average, about what the realistic archive's zlib entries unpack to), packed once each
+// for 64 sizes, since the encoder is far slower than the decoder.
 fs::path UnpackArchive() {
-    const std::size_t entries = Scaled(5000);
-    const fs::path path = g_work / ("unpack-" + std::to_string(entries) + ".dat");
+    const fs::path path = g_work / (g_smoke ? "unpack-realistic-s100.dat" : "unpack-realistic.dat");
     if (fs::exists(path)) return path;
-    fs::create_directories(g_work);
-    std::vector<datwriter::Dat1Directory> directories(50);
-    for (std::size_t d = 0; d < directories.size(); ++d) {
-        directories[d].name = "TEXT\\DIR" + std::to_string(d);
+    constexpr std::size_t kTexts = 64;
+    std::vector<std::pair<std::string, std::uint32_t>> packed;
+    for (std::size_t t = 0; t < kTexts; ++t) {
+        const std::string text = GameText(6000 + t * 60000 / (kTexts - 1));
+        packed.emplace_back(datwriter::LzssBlocks(text), static_cast<std::uint32_t>(text.size()));
     }
-    for (std::size_t i = 0; i < entries; ++i) {
-        directories[i % directories.size()].files.push_back(
-            datwriter::Dat1Packed(NameOf(i), GameText(8192 + i % 7)));
-    }
-    if (!datwriter::WriteFile(path.string(), datwriter::BuildDat1(directories))) {
-        Fail("cannot write the unpack archive");
-    }
+    const auto make = [&packed](const std::string& name, std::size_t i) {
+        const auto& [data, size] = packed[i * 2654435761u % packed.size()];
+        datwriter::Dat1File file = datwriter::Dat1Stored(name, data);
+        file.attributes = 0x40;
+        file.size = size;
+        return file;
+    };
+    const std::string bytes = datwriter::BuildDat1(Dat1Directories(RealisticPaths(), make));
+    if (!datwriter::WriteFile(path.string(), bytes)) Fail("cannot write the unpack archive");
     return path;
 }
 
