@@ -22,9 +22,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/dat_archive.h"
@@ -138,8 +138,8 @@ fs::path RealisticArchive(bool dat1) {
     const std::vector<std::string> paths = RealisticPaths();
     std::string bytes;
     if (dat1) {
-        bytes = datwriter::BuildDat1(Dat1Directories(
-            paths, [](const std::string& name, std::size_t) {
+        bytes =
+            datwriter::BuildDat1(Dat1Directories(paths, [](const std::string& name, std::size_t) {
                 return datwriter::Dat1Stored(name, "abc");
             }));
     } else {
@@ -298,7 +298,8 @@ void UnpackTarvix(benchmark::State& state) {
         const fs::path dest = FreshFolder("out-tarvix");
         state.ResumeTiming();
         const ExtractTarget target{dest, std::nullopt, true, true};
-        const BatchReport report = ExtractBatch(opened.archive, opened.table, opened.entries, target);
+        const BatchReport report =
+            ExtractBatch(opened.archive, opened.table, opened.entries, target);
         if (report.written != opened.entries.size()) Fail("not every entry unpacked");
     }
 }
