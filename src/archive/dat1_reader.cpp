@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kHeaderWords = 4;
 constexpr std::size_t kRecordFields = 16;                     // four words after the name
 constexpr std::size_t kRecordFixedBytes = 1 + kRecordFields;  // and the name's length byte
+constexpr std::size_t kLongestRecord = kRecordFixedBytes + 255;
 // Bytes of an entry-list entry besides its path: NameSize, the zero byte and the Attributes
 // after the path, Type, RealSize, PackedSize, Offset.
 constexpr std::size_t kEntryBytesBesidesPath = 4 + kDat1NameTrailerBytes + kEntryFixedBytes - 4;
@@ -35,10 +36,25 @@ std::uint8_t* PutU32LE(std::uint8_t* out, std::uint32_t v) {
     return out;
 }
 
-std::uint8_t* PutBytes(std::uint8_t* out, const void* bytes, std::size_t size) {
-    std::memcpy(out, bytes, size);
-    return out + size;
+constexpr std::size_t kWordBytes = 16;
+
+// Copies `size` bytes in whole words of 16 bytes, so up to 15 bytes past each end: a path is
+// followed by 18 bytes of its entry, written afterwards, a record's name by its four words
+// and a prefix by its padding. Paths are short, and a general copy of a few bytes (`rep movs`)
+// cost a quarter of the loading.
+void CopyInWords(std::uint8_t* to, const void* from, std::size_t size) {
+    static_assert(kWordBytes <= kRecordFields && kWordBytes < kEntryBytesBesidesPath - 4);
+    const auto* source = static_cast<const std::uint8_t*>(from);
+    for (std::size_t i = 0; i < size; i += kWordBytes) std::memcpy(to + i, source + i, kWordBytes);
 }
+
+// What every path of a directory begins with: "DIR\", or nothing for ".", padded for
+// CopyInWords.
+struct Prefix {
+    std::string padded;
+    std::size_t size = 0;
+    bool operator==(const Prefix&) const = default;
+};
 
 // The file from its start, a few bytes at a time, through a window of fixed size.
 class SequentialReader {
@@ -52,6 +68,18 @@ public:
         const std::uint8_t* bytes = window_ + begin_;
         begin_ += n;
         return bytes;
+    }
+    // The next record whole (its name's length byte, the name, the four words), or null when
+    // the file ends or cannot be read first. One check per record where the window holds the
+    // longest one: reading records is most of the loading.
+    const std::uint8_t* takeRecord() {
+        if (end_ - begin_ < kLongestRecord && !refill(0)) return nullptr;
+        if (end_ == begin_) return nullptr;
+        const std::size_t size = kRecordFixedBytes + window_[begin_];
+        if (end_ - begin_ < size) return nullptr;
+        const std::uint8_t* record = window_ + begin_;
+        begin_ += size;
+        return record;
     }
     std::uint64_t remaining() const { return length_ - (filePos_ - (end_ - begin_)); }
 
@@ -91,19 +119,20 @@ const std::uint8_t* TakeName(SequentialReader& in, std::size_t& size) {
     return in.take(size);
 }
 
-// The prefix of every path in each directory: "DIR\", or nothing for ".".
-bool ReadDirectoryPrefixes(SequentialReader& in, std::vector<std::string>& prefixes) {
+bool ReadDirectoryPrefixes(SequentialReader& in, std::vector<Prefix>& prefixes) {
     std::uint32_t count = 0;
     if (!TakeU32(in, count) || !in.take((kHeaderWords - 1) * 4)) return false;
     // Each name takes at least its length byte, so a count beyond the bytes left is a lie.
     if (count == 0 || count > in.remaining()) return false;
     prefixes.resize(count);
-    for (std::string& prefix : prefixes) {
+    for (Prefix& prefix : prefixes) {
         std::size_t size = 0;
         const std::uint8_t* name = TakeName(in, size);
         if (!name) return false;
-        prefix.assign(reinterpret_cast<const char*>(name), size);
-        prefix = prefix == "." ? std::string() : prefix + '\\';
+        prefix.padded.assign(reinterpret_cast<const char*>(name), size);
+        prefix.padded = prefix.padded == "." ? std::string() : prefix.padded + '\\';
+        prefix.size = prefix.padded.size();
+        prefix.padded.append(kWordBytes, '\0');
     }
     return true;
 }
@@ -122,20 +151,16 @@ struct ListSize {
 
 // The first pass: where the records lie and how long the entry list for them is, nothing
 // else. The second checks each record as it writes it.
-bool MeasureRecords(SequentialReader& in, const std::vector<std::string>& prefixes,
-                    ListSize& size) {
-    for (const std::string& prefix : prefixes) {
+bool MeasureRecords(SequentialReader& in, const std::vector<Prefix>& prefixes, ListSize& size) {
+    for (const Prefix& prefix : prefixes) {
         std::uint32_t files = 0;
         if (!TakeFileCount(in, files)) return false;
         for (std::uint32_t i = 0; i < files; ++i) {
-            const std::uint8_t* length = in.take(1);
-            if (!length) return false;
-            // Read before the next take, which may move the window.
-            const std::size_t nameSize = *length;
-            if (!in.take(nameSize + kRecordFields)) return false;
-            size.bytes += nameSize;
+            const std::uint8_t* record = in.takeRecord();
+            if (!record) return false;
+            size.bytes += record[0];
         }
-        size.bytes += std::uint64_t{files} * (prefix.size() + kEntryBytesBesidesPath);
+        size.bytes += std::uint64_t{files} * (prefix.size + kEntryBytesBesidesPath);
         size.count += files;
     }
     return true;
@@ -148,7 +173,7 @@ public:
     RecordWriter(std::uint64_t fileLength, std::uint8_t* out, const std::uint8_t* end)
         : fileLength_(fileLength), out_(out), end_(end) {}
 
-    bool writeDirectory(SequentialReader& in, const std::string& prefix) {
+    bool writeDirectory(SequentialReader& in, const Prefix& prefix) {
         std::uint32_t files = 0;
         if (!TakeFileCount(in, files)) return false;
         for (std::uint32_t i = 0; i < files; ++i) {
@@ -162,12 +187,11 @@ public:
     std::size_t count() const { return count_; }
 
 private:
-    bool writeRecord(SequentialReader& in, const std::string& prefix) {
-        const std::uint8_t* length = in.take(1);
-        if (!length) return false;
-        const std::size_t nameSize = *length;
-        const std::uint8_t* name = in.take(nameSize + kRecordFields);
-        if (!name) return false;
+    bool writeRecord(SequentialReader& in, const Prefix& prefix) {
+        const std::uint8_t* record = in.takeRecord();
+        if (!record) return false;
+        const std::size_t nameSize = record[0];
+        const std::uint8_t* name = record + 1;
         const std::uint8_t* fields = name + nameSize;
         const std::uint32_t attributes = ReadU32BE(fields);
         const std::uint32_t offset = ReadU32BE(fields + 4);
@@ -177,13 +201,15 @@ private:
             Dat1StoredSize(PackingOfAttributes(attributes), size, packedSize);
         if (std::uint64_t{offset} + stored > fileLength_) return false;
 
-        const std::size_t pathSize = prefix.size() + nameSize;
+        const std::size_t pathSize = prefix.size + nameSize;
         if (static_cast<std::size_t>(end_ - out_) < pathSize + kEntryBytesBesidesPath) {
             return false;
         }
         std::uint8_t* p =
             PutU32LE(out_, static_cast<std::uint32_t>(pathSize + kDat1NameTrailerBytes));
-        p = PutBytes(PutBytes(p, prefix.data(), prefix.size()), name, nameSize);
+        CopyInWords(p, prefix.padded.data(), prefix.size);
+        CopyInWords(p + prefix.size, name, nameSize);
+        p += pathSize;
         *p++ = 0;
         p = PutU32LE(p, attributes);
         *p++ = 0;  // Type: unused, the Attributes say how the entry is packed
@@ -205,7 +231,7 @@ std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t len
     // doubling: 14 ms to open 23,000 entries against DAT2's 1 ms, which reads its list in one
     // piece.
     const auto window = std::make_unique_for_overwrite<std::uint8_t[]>(kWindowBytes);
-    std::vector<std::string> prefixes;
+    std::vector<Prefix> prefixes;
     ListSize size;
     {
         SequentialReader in(file, length, window.get());
@@ -223,10 +249,10 @@ std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t len
 
     SequentialReader in(file, length, window.get());
     // The directory part again, as the first pass read it: the file may have changed since.
-    std::vector<std::string> again;
+    std::vector<Prefix> again;
     if (!ReadDirectoryPrefixes(in, again) || again != prefixes) return std::nullopt;
     RecordWriter records(length, list.block.get(), list.block.get() + list.size);
-    for (const std::string& prefix : prefixes) {
+    for (const Prefix& prefix : prefixes) {
         if (!records.writeDirectory(in, prefix)) return std::nullopt;
     }
     if (records.end() != list.block.get() + list.size || records.count() != list.count) {
