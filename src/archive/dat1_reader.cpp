@@ -49,18 +49,18 @@ void CopyInWords(std::uint8_t* to, const void* from, std::size_t size) {
 }
 
 // What every path of a directory begins with: "DIR\", or nothing for ".", padded for
-// CopyInWords.
+// CopyInWords (with backslashes: any byte would do).
 struct Prefix {
     std::string padded;
     std::size_t size = 0;
-    bool operator==(const Prefix&) const = default;
 };
 
 // The file from its start, a few bytes at a time, through a window of fixed size.
 class SequentialReader {
 public:
-    SequentialReader(const ArchiveFile& file, std::uint64_t length, std::uint8_t* window)
-        : file_(file), length_(length), window_(window) {}
+    SequentialReader(const ArchiveFile& file, std::uint64_t length, std::uint8_t* window,
+                     std::uint64_t start = 0)
+        : file_(file), length_(length), window_(window), filePos_(start) {}
 
     // The next `n` bytes (n <= 255 + 16), or null when the file ends or cannot be read first.
     const std::uint8_t* take(std::size_t n) {
@@ -81,7 +81,9 @@ public:
         begin_ += size;
         return record;
     }
-    std::uint64_t remaining() const { return length_ - (filePos_ - (end_ - begin_)); }
+    // Where the next byte lies in the file.
+    std::uint64_t position() const { return filePos_ - (end_ - begin_); }
+    std::uint64_t remaining() const { return length_ - position(); }
 
 private:
     bool refill(std::size_t n) {
@@ -129,10 +131,10 @@ bool ReadDirectoryPrefixes(SequentialReader& in, std::vector<Prefix>& prefixes) 
         std::size_t size = 0;
         const std::uint8_t* name = TakeName(in, size);
         if (!name) return false;
-        prefix.padded.assign(reinterpret_cast<const char*>(name), size);
-        prefix.padded = prefix.padded == "." ? std::string() : prefix.padded + '\\';
-        prefix.size = prefix.padded.size();
-        prefix.padded.append(kWordBytes, '\0');
+        const bool top = size == 1 && name[0] == '.';
+        prefix.size = top ? 0 : size + 1;
+        prefix.padded.assign(prefix.size + kWordBytes, '\\');
+        std::memcpy(prefix.padded.data(), name, top ? 0 : size);
     }
     return true;
 }
@@ -233,11 +235,12 @@ std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t len
     const auto window = std::make_unique_for_overwrite<std::uint8_t[]>(kWindowBytes);
     std::vector<Prefix> prefixes;
     ListSize size;
+    std::uint64_t recordsStart = 0;
     {
         SequentialReader in(file, length, window.get());
-        if (!ReadDirectoryPrefixes(in, prefixes) || !MeasureRecords(in, prefixes, size)) {
-            return std::nullopt;
-        }
+        if (!ReadDirectoryPrefixes(in, prefixes)) return std::nullopt;
+        recordsStart = in.position();
+        if (!MeasureRecords(in, prefixes, size)) return std::nullopt;
     }
     if (size.bytes > SIZE_MAX) return std::nullopt;
     Dat1EntryList list;
@@ -247,10 +250,9 @@ std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t len
         std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(1, list.size));
     AdviseLargePages(list.block.get(), list.size);
 
-    SequentialReader in(file, length, window.get());
-    // The directory part again, as the first pass read it: the file may have changed since.
-    std::vector<Prefix> again;
-    if (!ReadDirectoryPrefixes(in, again) || again != prefixes) return std::nullopt;
+    // Should the file change between the passes, every record is still checked, and the list
+    // must come out as long as measured.
+    SequentialReader in(file, length, window.get(), recordsStart);
     RecordWriter records(length, list.block.get(), list.block.get() + list.size);
     for (const Prefix& prefix : prefixes) {
         if (!records.writeDirectory(in, prefix)) return std::nullopt;
