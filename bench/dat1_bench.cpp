@@ -3,7 +3,8 @@
 //                           paths in 1,000 folders (bench/synthetic_dat.h), laid out by each
 //                           format (what opening shows the tree after)
 //   load/dat1, load/dat2    load 1,000,000 entries, nothing more
-//   decode/lzss, decode/zlib  one core decoding the same 2 MiB of game-like text: LZSS in blocks
+//   decode/lzss/KIND, decode/zlib/KIND  one core decoding the same 2 MiB of game-like text
+//                           (KIND text) or of art-like pixel runs (pixels): LZSS in blocks
 //                           (EntryUnpacker, as extraction does) against zlib streaming
 //                           (EntryInflater without the whole-entry path); bytes = output
 //   unpack/dat1-tarvix      the realistic archive's 23,000 paths as LZSS entries of 6 to 66 KB
@@ -185,11 +186,27 @@ std::string GameText(std::size_t size) {
     return text.substr(0, size);
 }
 
+// Art-like bytes: runs of 1 to 6 pixels from a palette of 48, which LZSS packs far less well
+// than the text (its matches are short).
+std::string PixelData(std::size_t size) {
+    std::string pixels;
+    for (std::uint32_t i = 7; pixels.size() < size; i = i * 1103515245u + 12345u) {
+        pixels.append(1 + (i >> 8) % 6, static_cast<char>((i >> 16) % 48));
+    }
+    return pixels.substr(0, size);
+}
+
+// 2 MiB of one kind of content ("text" or "pixels").
+std::string Content(const std::string& kind) {
+    const std::size_t size = g_smoke ? 65536 : 2 << 20;
+    return kind == "text" ? GameText(size) : PixelData(size);
+}
+
 // One entry of `packed` bytes in an archive of its own, decoded by `decode` each iteration.
 template <typename Decoder>
-void Decode(benchmark::State& state, std::uint32_t attributes, const std::string& packed,
-            std::uint32_t size, Decoder decode) {
-    const fs::path path = g_work / ("decode-" + std::to_string(attributes) + ".dat");
+void Decode(benchmark::State& state, const std::string& kind, std::uint32_t attributes,
+            const std::string& packed, std::uint32_t size, Decoder decode) {
+    const fs::path path = g_work / ("decode-" + kind + "-" + std::to_string(attributes) + ".dat");
     fs::create_directories(g_work);
     if (attributes == 0) {
         datwriter::Entry e = datwriter::Make("D\\F", packed);
@@ -221,19 +238,19 @@ void Decode(benchmark::State& state, std::uint32_t attributes, const std::string
     state.SetBytesProcessed(static_cast<std::int64_t>(produced));
 }
 
-void DecodeLzss(benchmark::State& state) {
-    const std::string text = GameText(g_smoke ? 65536 : 2 << 20);
+void DecodeLzss(benchmark::State& state, const std::string& kind) {
+    const std::string text = Content(kind);
     EntryUnpacker unpacker;
-    Decode(state, 0x40, datwriter::LzssBlocks(text), static_cast<std::uint32_t>(text.size()),
+    Decode(state, kind, 0x40, datwriter::LzssBlocks(text), static_cast<std::uint32_t>(text.size()),
            [&unpacker](const DatArchive& a, const EntryInfo& i, StoredBytes& s,
                        const ChunkSink& sink) { return unpacker.unpack(a, i, s, sink, nullptr); });
 }
 
-void DecodeZlib(benchmark::State& state) {
-    const std::string text = GameText(g_smoke ? 65536 : 2 << 20);
+void DecodeZlib(benchmark::State& state, const std::string& kind) {
+    const std::string text = Content(kind);
     EntryInflater streaming(0);  // zlib alone, not libdeflate
     Decode(
-        state, 0, datwriter::Zlib(text, 9), static_cast<std::uint32_t>(text.size()),
+        state, kind, 0, datwriter::Zlib(text, 9), static_cast<std::uint32_t>(text.size()),
         [&streaming](const DatArchive&, const EntryInfo& i, StoredBytes& s, const ChunkSink& sink) {
             return streaming.inflate(s, i.realSize, sink, nullptr);
         });
@@ -380,8 +397,10 @@ void Register() {
     once(benchmark::RegisterBenchmark("open/dat2", Open, false));
     once(benchmark::RegisterBenchmark("load/dat1", Load, true));
     once(benchmark::RegisterBenchmark("load/dat2", Load, false));
-    once(benchmark::RegisterBenchmark("decode/lzss", DecodeLzss));
-    once(benchmark::RegisterBenchmark("decode/zlib", DecodeZlib));
+    for (const std::string kind : {"text", "pixels"}) {
+        once(benchmark::RegisterBenchmark(("decode/lzss/" + kind).c_str(), DecodeLzss, kind));
+        once(benchmark::RegisterBenchmark(("decode/zlib/" + kind).c_str(), DecodeZlib, kind));
+    }
     once(benchmark::RegisterBenchmark("unpack/dat1-tarvix", UnpackTarvix)->UseRealTime());
     once(benchmark::RegisterBenchmark("unpack/decode-in-memory", DecodeInMemory)->UseRealTime());
     once(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone)->UseRealTime());
