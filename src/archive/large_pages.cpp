@@ -12,9 +12,8 @@ namespace tarvix {
 void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
 #ifdef __linux__
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(block) & ~(page - 1);
-    madvise(reinterpret_cast<void*>(begin),
-            size + (reinterpret_cast<std::uintptr_t>(block) - begin), MADV_HUGEPAGE);
+    const std::uintptr_t intoPage = reinterpret_cast<std::uintptr_t>(block) & (page - 1);
+    madvise(static_cast<char*>(block) - intoPage, size + intoPage, MADV_HUGEPAGE);
 #endif
 }
 
