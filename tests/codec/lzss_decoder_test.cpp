@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -221,6 +222,59 @@ TEST(LzssDecoderTest, ALimitStopsAtTheItemThatWouldPassIt) {
         EXPECT_LE(handed.size(), limit);
         EXPECT_GT(handed.size() + 18, limit);
         EXPECT_EQ(handed, content.substr(0, handed.size()));
+    }
+}
+
+std::string Noise(std::size_t size) {
+    std::string bytes;
+    for (std::uint32_t i = 99; bytes.size() < size; i = i * 1103515245u + 12345u) {
+        bytes += static_cast<char>(i >> 16);
+    }
+    return bytes;
+}
+
+struct BlockRoundTrip {
+    const char* what;
+    std::string content;
+    datwriter::LzssBlockOptions options;
+    StoredBlockReading reading;
+};
+
+// Long contents in blocks of each kind, so that resets, stored blocks handed on past the
+// decoder's window and its chunks meet at many places.
+TEST(LzssBlocksTest, LongContentsInBlocksOfEveryKind) {
+    const BlockRoundTrip cases[] = {
+        {"text in 16 KiB blocks", Sample(200000, 5), {}, StoredBlockReading::LowBits},
+        {"noise, stored blocks by their low bits", Noise(100000), {}, StoredBlockReading::LowBits},
+        {"noise, stored blocks by magnitude",
+         Noise(100000),
+         {.magnitudeHeaders = true},
+         StoredBlockReading::Magnitude},
+        {"text and noise in blocks of 1,000",
+         Sample(70000, 6) + Noise(30000) + Sample(70000, 7),
+         {.blockContent = 1000, .zeroHeaderAtEnd = true},
+         StoredBlockReading::LowBits},
+    };
+    for (const BlockRoundTrip& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string packed = datwriter::LzssBlocks(c.content, c.options);
+        std::size_t at = 0;
+        const PackedReader read = [&](std::uint8_t* out, std::size_t size) {
+            if (packed.size() - at < size) return DecodeResult::Damaged;
+            std::memcpy(out, packed.data() + at, size);
+            at += size;
+            return DecodeResult::Ok;
+        };
+        std::string content;
+        DecodedOutput out(c.content.size(), [&content](const std::uint8_t* data, std::size_t n) {
+            content.append(reinterpret_cast<const char*>(data), n);
+            return true;
+        });
+        LzssBlockDecoder decoder;
+        EXPECT_EQ(FinishOutput(decoder.decode(packed.size(), c.reading, read, out), out,
+                               c.content.size()),
+                  DecodeResult::Ok);
+        EXPECT_TRUE(content == c.content);
     }
 }
 
