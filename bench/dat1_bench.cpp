@@ -12,6 +12,7 @@
 //                           ExtractBatch on all cores
 //   unpack/decode-in-memory the same entries decoded by EntryUnpacker on all cores, kept nowhere
 //   unpack/write-alone      the same sizes written to the same files on all cores, no decoding
+//   unpack/write-renamed    the same, each file written under a temporary name and renamed
 //
 //   tarvix_bench_dat1 [--work=DIR] [--smoke] [Google Benchmark flags]
 //
@@ -353,7 +354,9 @@ void DecodeInMemory(benchmark::State& state) {
     }
 }
 
-void WriteAlone(benchmark::State& state) {
+// `renamed`: each file written under a temporary name in its folder and renamed to its own,
+// as extraction does so that no half-written file ever bears an entry's name.
+void WriteAlone(benchmark::State& state, bool renamed) {
     Opened opened(UnpackArchive());
     std::vector<fs::path> outputs;
     std::vector<std::size_t> sizes;
@@ -373,7 +376,11 @@ void WriteAlone(benchmark::State& state) {
         OnAllCores([&] {
             const std::vector<char> zeros(64 * 1024);
             for (std::size_t i; (i = next.fetch_add(1)) < outputs.size();) {
-                std::FILE* f = std::fopen((dest / outputs[i]).c_str(), "wb");
+                const fs::path target = dest / outputs[i];
+                const fs::path written =
+                    renamed ? fs::path(target).replace_filename(".part-" + std::to_string(i))
+                            : target;
+                std::FILE* f = std::fopen(written.c_str(), "wb");
                 if (!f) Fail("cannot write");
                 // In pieces: an entry may be longer than the zeros.
                 for (std::size_t left = sizes[i]; left > 0;) {
@@ -382,6 +389,9 @@ void WriteAlone(benchmark::State& state) {
                     left -= n;
                 }
                 if (std::fclose(f) != 0) Fail("cannot write");
+                if (renamed && std::rename(written.c_str(), target.c_str()) != 0) {
+                    Fail("cannot rename");
+                }
             }
         });
         Settle(state, dest);
@@ -403,7 +413,8 @@ void Register() {
     }
     once(benchmark::RegisterBenchmark("unpack/dat1-tarvix", UnpackTarvix)->UseRealTime());
     once(benchmark::RegisterBenchmark("unpack/decode-in-memory", DecodeInMemory)->UseRealTime());
-    once(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone)->UseRealTime());
+    once(benchmark::RegisterBenchmark("unpack/write-alone", WriteAlone, false)->UseRealTime());
+    once(benchmark::RegisterBenchmark("unpack/write-renamed", WriteAlone, true)->UseRealTime());
 }
 
 }  // namespace
