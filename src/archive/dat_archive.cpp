@@ -6,13 +6,9 @@
 #include <new>
 #include <utility>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include "archive/dat1_reader.h"
 #include "archive/dat_entry.h"
+#include "archive/large_pages.h"
 
 namespace tarvix {
 namespace {
@@ -29,17 +25,6 @@ bool CountEntries(const std::uint8_t* block, std::size_t size, std::size_t& coun
         ++count;
     }
     return true;
-}
-
-// A large entry list is read into memory in one go; in 2 MiB pages that costs a few hundred
-// page faults instead of one per 4 KiB, which is most of the load time of a big archive.
-void AdviseLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
-#ifdef __linux__
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(block) & ~(page - 1);
-    madvise(reinterpret_cast<void*>(begin),
-            size + (reinterpret_cast<std::uintptr_t>(block) - begin), MADV_HUGEPAGE);
-#endif
 }
 
 }  // namespace

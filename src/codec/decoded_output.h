@@ -56,6 +56,8 @@ public:
     bool finish() { return fill_ == 0 || flushNow(); }
 
     std::uint64_t produced() const { return produced_; }
+    // Bytes that may still come before the limit.
+    std::uint64_t room() const { return limit_ - produced_; }
     bool tooLong() const { return tooLong_; }
     bool failed() const { return failed_; }
 

@@ -136,6 +136,67 @@ TEST(Dat1Reader, LoadsCompletelyOrRefusesWithTheDat2Message) {
     }
 }
 
+// Directory parts many times the reader's window, with names of every length, so that records
+// and names fall across the window's edges at every offset; cut inside it, they are refused.
+struct LongCase {
+    const char* what;
+    std::size_t directories;
+    std::size_t files;                // spread over the directories
+    std::optional<std::size_t> keep;  // the file cut to its first bytes
+};
+
+const LongCase kLongCases[] = {
+    {"3,000 records in 40 directories", 40, 3000, std::nullopt},
+    {"one directory of 2,000 records", 1, 2000, std::nullopt},
+    {"600 directories, some of them empty", 600, 500, std::nullopt},
+    {"cut just past the first window", 40, 3000, 65537},
+    {"cut far into the records", 40, 3000, 300000},
+    {"cut in the last record", 1, 2000, 2000 * 145},
+};
+
+std::string NameOfLength(std::size_t length, std::size_t seed) {
+    std::string name;
+    for (std::size_t i = 0; i < length; ++i) name += static_cast<char>('A' + (seed + i) % 26);
+    return name;
+}
+
+TEST(Dat1Reader, DirectoryPartsLongerThanTheReadWindow) {
+    for (const LongCase& c : kLongCases) {
+        SCOPED_TRACE(c.what);
+        std::vector<Dat1Directory> directories(c.directories);
+        for (std::size_t d = 0; d < c.directories; ++d) {
+            directories[d].name = "D" + std::to_string(d) + "\\" + NameOfLength(d * 53 % 200, d);
+        }
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < c.files; ++i) {
+            Dat1Directory& d = directories[i * c.directories / c.files];
+            const std::string name = NameOfLength(i * 37 % 256, i);
+            d.files.push_back(Dat1Stored(name, std::to_string(i)));
+            paths.push_back(d.name + "\\" + name);
+        }
+        const std::string bytes = BuildDat1(directories);
+        ASSERT_GT(bytes.size(), 2 * 65536u);
+        test::TempDir dir;
+        DatArchive archive;
+        const auto result =
+            archive.load(dir.write("a.dat", c.keep ? bytes.substr(0, *c.keep) : bytes));
+        if (c.keep) {
+            EXPECT_FALSE(result.ok);
+            EXPECT_TRUE(archive.dirBlock().empty());
+            continue;
+        }
+        ASSERT_TRUE(result.ok) << result.message;
+        ASSERT_EQ(archive.entryCount(), c.files);
+        EntryTable table;
+        FillEntryTable(archive, table);
+        for (EntryIndex i = 0; i < c.files; ++i) {
+            const EntryInfo info = GetEntryInfo(table, i);
+            ASSERT_EQ(info.name, paths[i]);
+            ASSERT_EQ(info.realSize, std::to_string(i).size());
+        }
+    }
+}
+
 TEST(Dat1Reader, TheFolderTreeAndTheFlatTableSeeTheSameEntries) {
     test::TempDir dir;
     DatArchive archive;

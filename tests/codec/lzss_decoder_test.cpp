@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -151,6 +153,128 @@ TEST(LzssBlocksTest, HeadersWalkedUnderEachReading) {
         EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::LowBits, at).fits, c.fitsLowBits);
         EXPECT_EQ(WalkBlocks(c.packed.size(), StoredBlockReading::Magnitude, at).fits,
                   c.fitsMagnitude);
+    }
+}
+
+// One decoder, reset before each of `blocks` copies of one hand-worked block, as blocks are
+// decoded: each must read the initial spaces again, wherever its start falls in the decoder's
+// window, and however far the output has run past it.
+struct ResetCase {
+    const char* what;
+    std::string packed;
+    std::string content;
+    std::size_t blocks;
+};
+
+const ResetCase kResetCases[] = {
+    {"a literal, 18 more by overlap, then 18 spaces from offset 0x100, not yet written",
+     std::string("\x01x\xEE\xFF\x00\x1F", 6), std::string(19, 'x') + std::string(18, ' '), 5000},
+    {"a match of 14 spaces and the 4 bytes written after them",
+     std::string("\x0F"
+                 "abcd\xE0\xFF",
+                 7),
+     "abcd" + std::string(14, ' ') + "abcd", 4000},
+    {"eight literals, no match", std::string("\xFF") + "ABCDEFGH", "ABCDEFGH", 9000},
+};
+
+TEST(LzssDecoderTest, EveryResetReadsTheInitialSpacesAgain) {
+    for (const ResetCase& c : kResetCases) {
+        SCOPED_TRACE(c.what);
+        std::string content;
+        DecodedOutput out(UINT64_MAX, [&content](const std::uint8_t* data, std::size_t size) {
+            content.append(reinterpret_cast<const char*>(data), size);
+            return true;
+        });
+        LzssDecoder decoder;
+        std::string expected;
+        for (std::size_t b = 0; b < c.blocks; ++b) {
+            decoder.reset();
+            ASSERT_TRUE(decoder.decode(reinterpret_cast<const std::uint8_t*>(c.packed.data()),
+                                       c.packed.size(), out));
+            expected += c.content;
+        }
+        ASSERT_TRUE(out.finish());
+        ASSERT_EQ(content.size(), expected.size());
+        const auto differ = std::mismatch(content.begin(), content.end(), expected.begin());
+        EXPECT_EQ(differ.first, content.end()) << "differs at " << differ.first - content.begin();
+    }
+}
+
+// A limit anywhere in a long stream, around the decoder's whole flag groups (8 items, at most
+// 144 bytes) and its 64 KiB chunks: decoding stops at the item that would pass it, having
+// handed on exactly what came before.
+TEST(LzssDecoderTest, ALimitStopsAtTheItemThatWouldPassIt) {
+    const std::string content = Sample(200000, 4);
+    const std::string packed = datwriter::LzssEncode(content);
+    for (const std::uint64_t limit :
+         {0u, 1u, 143u, 144u, 145u, 4096u, 65535u, 65536u, 65537u, 131072u, 199999u}) {
+        SCOPED_TRACE(limit);
+        std::string handed;
+        DecodedOutput out(limit, [&handed](const std::uint8_t* data, std::size_t size) {
+            handed.append(reinterpret_cast<const char*>(data), size);
+            return true;
+        });
+        LzssDecoder decoder;
+        EXPECT_FALSE(decoder.decode(reinterpret_cast<const std::uint8_t*>(packed.data()),
+                                    packed.size(), out));
+        EXPECT_TRUE(out.tooLong());
+        ASSERT_TRUE(out.finish());
+        EXPECT_LE(handed.size(), limit);
+        EXPECT_GT(handed.size() + 18, limit);
+        EXPECT_EQ(handed, content.substr(0, handed.size()));
+    }
+}
+
+std::string Noise(std::size_t size) {
+    std::string bytes;
+    for (std::uint32_t i = 99; bytes.size() < size; i = i * 1103515245u + 12345u) {
+        bytes += static_cast<char>(i >> 16);
+    }
+    return bytes;
+}
+
+struct BlockRoundTrip {
+    const char* what;
+    std::string content;
+    datwriter::LzssBlockOptions options;
+    StoredBlockReading reading;
+};
+
+// Long contents in blocks of each kind, so that resets, stored blocks handed on past the
+// decoder's window and its chunks meet at many places.
+TEST(LzssBlocksTest, LongContentsInBlocksOfEveryKind) {
+    const BlockRoundTrip cases[] = {
+        {"text in 16 KiB blocks", Sample(200000, 5), {}, StoredBlockReading::LowBits},
+        {"noise, stored blocks by their low bits", Noise(100000), {}, StoredBlockReading::LowBits},
+        {"noise, stored blocks by magnitude",
+         Noise(100000),
+         {.magnitudeHeaders = true},
+         StoredBlockReading::Magnitude},
+        {"text and noise in blocks of 1,000",
+         Sample(70000, 6) + Noise(30000) + Sample(70000, 7),
+         {.blockContent = 1000, .zeroHeaderAtEnd = true},
+         StoredBlockReading::LowBits},
+    };
+    for (const BlockRoundTrip& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string packed = datwriter::LzssBlocks(c.content, c.options);
+        std::size_t at = 0;
+        const PackedReader read = [&](std::uint8_t* out, std::size_t size) {
+            if (packed.size() - at < size) return DecodeResult::Damaged;
+            std::memcpy(out, packed.data() + at, size);
+            at += size;
+            return DecodeResult::Ok;
+        };
+        std::string content;
+        DecodedOutput out(c.content.size(), [&content](const std::uint8_t* data, std::size_t n) {
+            content.append(reinterpret_cast<const char*>(data), n);
+            return true;
+        });
+        LzssBlockDecoder decoder;
+        EXPECT_EQ(FinishOutput(decoder.decode(packed.size(), c.reading, read, out), out,
+                               c.content.size()),
+                  DecodeResult::Ok);
+        EXPECT_TRUE(content == c.content);
     }
 }
 
