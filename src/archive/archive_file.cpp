@@ -16,11 +16,27 @@ namespace tarvix {
 
 void ArchiveFile::swap(ArchiveFile& other) noexcept {
     std::swap(fd_, other.fd_);
+    std::swap(opened_, other.opened_);
+}
+
+std::optional<ArchiveFile::Stamp> ArchiveFile::StampOf(int fd) {
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) return std::nullopt;
+    return Stamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                 static_cast<std::int64_t>(info.st_size),
+                 static_cast<std::int64_t>(info.st_mtim.tv_sec),
+                 static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+// Taken before anything is read, so that a change while the entry list is read shows too.
+void ArchiveFile::noteOpened() {
+    opened_ = StampOf(fd_);
 }
 
 bool ArchiveFile::open(const std::filesystem::path& path) {
     close();
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    noteOpened();
     return fd_ >= 0;
 }
 
@@ -43,23 +59,22 @@ bool ArchiveFile::openBelow(const std::filesystem::path& root,
     if (folder < 0) return false;
     fd_ = ::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     ::close(folder);
+    noteOpened();
     return fd_ >= 0;
 }
 
 void ArchiveFile::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    opened_.reset();
 }
 
 bool ArchiveFile::isOpen() const {
     return fd_ >= 0;
 }
 
-bool ArchiveFile::sameFileAs(int fd) const {
-    struct stat mine {};
-    struct stat other {};
-    return fd_ >= 0 && ::fstat(fd_, &mine) == 0 && ::fstat(fd, &other) == 0 &&
-           mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+bool ArchiveFile::unchangedSinceOpened(int fd) const {
+    return opened_ && StampOf(fd) == opened_;
 }
 
 std::optional<std::uint64_t> ArchiveFile::length() const {
@@ -107,7 +122,7 @@ bool ArchiveFile::isOpen() const {
     return stream_.is_open();
 }
 
-bool ArchiveFile::sameFileAs(int) const {
+bool ArchiveFile::unchangedSinceOpened(int) const {
     return false;
 }
 

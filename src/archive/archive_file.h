@@ -30,8 +30,10 @@ public:
     bool isOpen() const;
 
     // Whether the open descriptor `fd` is this very file (not another one under the same name
-    // now). Never true on platforms without file identities.
-    bool sameFileAs(int fd) const;
+    // now) and nothing has changed its length or its modification time since it was opened:
+    // a file rewritten in place after its entry list was read is not the file that was read.
+    // Never true on platforms without file identities.
+    bool unchangedSinceOpened(int fd) const;
 
     // The file's length now, or nothing when it cannot be had.
     std::optional<std::uint64_t> length() const;
@@ -45,7 +47,17 @@ private:
     mutable std::mutex mutex_;
     mutable std::ifstream stream_;
 #else
+    void noteOpened();
+
     int fd_ = -1;
+    // What the file was when it was opened: device, inode, length, modification time.
+    struct Stamp {
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t length = -1, seconds = 0, nanoseconds = 0;
+        friend bool operator==(const Stamp&, const Stamp&) = default;
+    };
+    static std::optional<Stamp> StampOf(int fd);
+    std::optional<Stamp> opened_;
 #endif
 };
 

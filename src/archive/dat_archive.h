@@ -53,8 +53,8 @@ public:
     void CloseArchive();
 
     bool isLoaded() const { return loaded_; }
-    // Whether `fd` is open on the very file this archive was loaded from.
-    bool isFile(int fd) const { return file_.sameFileAs(fd); }
+    // Whether `fd` is open on the very file this archive was loaded from, unchanged since.
+    bool isUnchangedFile(int fd) const { return file_.unchangedSinceOpened(fd); }
     ArchiveFormat format() const { return format_; }
     const std::filesystem::path& path() const { return path_; }
     std::uint32_t dataSize() const { return dataSize_; }

@@ -102,7 +102,7 @@ bool OpenForCopy(const CommandLine& line, const DatArchive& loaded, PackPlan& pl
         Say(QuoteArgument(line.archive) + ": cannot be read");
         return false;
     }
-    if (!loaded.isFile(fd.get()) ||
+    if (!loaded.isUnchangedFile(fd.get()) ||
         static_cast<std::uint64_t>(status.st_size) != loaded.dataSize()) {
         Say(QuoteArgument(line.archive) + ": changed while it was read; nothing written");
         return false;

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
+#include <functional>
 
 #include "archive/dat_entry.h"
 #include "archive/entry_table.h"
@@ -158,6 +164,56 @@ TEST(DatArchive, CloseArchiveReleasesEverythingAndMayRunTwice) {
     EXPECT_TRUE(l.archive.dirBlock().empty());
     std::uint8_t byte = 0;
     EXPECT_EQ(l.archive.readAt(0, &byte, 1), 0u);
+}
+
+// What another program may have done to the archive's file between loading its entry list and
+// reopening it by name to copy from it; only an untouched file is the one that was read.
+struct ChangeAfterLoad {
+    const char* what;
+    std::function<void(const std::filesystem::path&)> change;
+    bool unchanged;
+};
+
+void SetModified(const std::filesystem::path& file, std::time_t seconds) {
+    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+
+TEST(DatArchive, ReopenedFileIsTheOneLoadedOnlyWhenNothingChangedIt) {
+    const ChangeAfterLoad cases[] = {
+        {"nothing", [](const auto&) {}, true},
+        {"same bytes, same length, later time",
+         [](const auto& file) { SetModified(file, 2'000'000'000); }, false},
+        {"rewritten in place at the same length",
+         [](const auto& file) {
+             struct stat before {};
+             ASSERT_EQ(::stat(file.c_str(), &before), 0);
+             std::fstream(file, std::ios::in | std::ios::out | std::ios::binary).seekp(0).put('Z');
+             SetModified(file, before.st_mtim.tv_sec + 5);
+         },
+         false},
+        {"grown", [](const auto& file) { std::ofstream(file, std::ios::app) << "more"; }, false},
+        {"replaced by a copy under its name",
+         [](const auto& file) {
+             const std::filesystem::path copy = file.string() + ".copy";
+             std::filesystem::copy_file(file, copy);
+             std::filesystem::rename(copy, file);
+         },
+         false},
+    };
+    for (const ChangeAfterLoad& c : cases) {
+        SCOPED_TRACE(c.what);
+        Loaded l(BuildDat({Make("A", "xyz")}));
+        const std::filesystem::path file = l.dir.path() / "a.dat";
+        SetModified(file, 1'000'000'000);
+        l.archive.CloseArchive();
+        ASSERT_TRUE(l.archive.load(file).ok);
+        c.change(file);
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(l.archive.isUnchangedFile(fd), c.unchanged);
+        ::close(fd);
+    }
 }
 
 }  // namespace
