@@ -219,8 +219,9 @@ struct ArgsDeleter {
 
 std::unique_ptr<fuse_args, ArgsDeleter> FuseArguments(const MountOptions& options) {
     std::unique_ptr<fuse_args, ArgsDeleter> args(new fuse_args(FUSE_ARGS_INIT(0, nullptr)));
-    const std::string own = "ro,default_permissions,subtype=tarvix,fsname=" +
-                            EscapedOptionValue(options.sources.front());
+    const std::string& source = options.gameDir.empty() ? options.sources.front() : options.gameDir;
+    const std::string own =
+        "ro,default_permissions,subtype=tarvix,fsname=" + EscapedOptionValue(source);
     fuse_opt_add_arg(args.get(), "tarvix-mount");
     fuse_opt_add_arg(args.get(), "-o");
     fuse_opt_add_arg(args.get(), own.c_str());

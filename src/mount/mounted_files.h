@@ -15,7 +15,8 @@
 namespace tarvix::mount {
 
 // Entries up to this size, stored and unpacked, are unpacked whole on their first read and
-// cached; larger zlib entries are inflated as they are read (ZlibRandomAccess).
+// cached; larger packed entries are unpacked as they are read (ZlibRandomAccess,
+// LzssRandomAccess).
 inline constexpr std::uint32_t kWholeEntryLimit = std::uint32_t{1} << 20;
 inline constexpr std::size_t kDefaultCacheBytes = std::size_t{256} << 20;
 
@@ -51,6 +52,7 @@ public:
     std::unique_ptr<OpenFile> open(NodeId id);
 
 private:
+    std::unique_ptr<OpenFile> openStreamed(NodeId id);
     bool wrapsAsGzip(NodeId id) const;
     std::string gzipHeader(NodeId id) const;
 
