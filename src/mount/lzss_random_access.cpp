@@ -193,7 +193,13 @@ LzssRandomAccess::Result LzssRandomAccess::readKnown(std::uint64_t offset, std::
     const std::uint64_t wantEnd = end == realSize_ ? kToTheEnd : end;
     while (out_ < end || (wantEnd == kToTheEnd && !verified_)) {
         const Result result = step(wantEnd);
-        if (result != Result::Ok) return result;
+        if (result == Result::Ok) continue;
+        // Damage found past the read (the last block, say, runs long) spoils only what
+        // follows it: what came before it is handed out, as it would be had the read been
+        // made before decoding went further.
+        if (result != Result::Damaged || wantEnd == kToTheEnd) return result;
+        fail(result);
+        if (out_ < end || end > *damagedAt_) return result;
     }
     std::memcpy(out, carry_.data() + (offset - carryStart_), size);
     return Result::Ok;
