@@ -12,6 +12,7 @@
 #include "extract/entry_unpacker.h"
 #include "mount/folded_tree.h"
 #include "mount/lzss_random_access.h"
+#include "mount/recent_files.h"
 #include "mount/unpacking.h"
 #include "mount/zlib_random_access.h"
 
@@ -179,7 +180,11 @@ StoredReader ReaderOf(const StoredEntry& stored) {
 
 MountedFiles::MountedFiles(const EffectiveEntries& entries, const MountSettings& settings,
                            MountLog& log)
-    : entries_(entries), settings_(settings), log_(log), cache_(settings.cacheBytes) {
+    : entries_(entries),
+      settings_(settings),
+      log_(log),
+      cache_(settings.cacheBytes),
+      recent_(std::make_unique<RecentFiles>()) {
     if (settings_.raw) {
         gzipState_ = std::make_unique<std::atomic<std::uint8_t>[]>(entries_.nodeCount());
     }
@@ -258,6 +263,15 @@ std::unique_ptr<OpenFile> MountedFiles::open(NodeId id) {
     if (node.realSize <= kWholeEntryLimit && node.storedSize <= kWholeEntryLimit)
         return std::make_unique<WholeFile>(entries_, id, log_, cache_);
     return openStreamed(id);
+}
+
+long MountedFiles::read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    const EffectiveNode& node = entries_.node(id);
+    if (node.isFolder) return -EISDIR;
+    // Stored bytes need nothing kept between reads.
+    if (settings_.raw || node.packing == PackingKind::Stored)
+        return open(id)->read(offset, out, size);
+    return recent_->get(id, [this, id] { return open(id); })->read(offset, out, size);
 }
 
 std::unique_ptr<OpenFile> MountedFiles::openStreamed(NodeId id) {
