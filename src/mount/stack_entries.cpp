@@ -130,6 +130,7 @@ StoredEntry StackEntries::openStored(NodeId id) const {
 }
 
 timespec StackEntries::modified(NodeId id) const {
+    if (sourceTimes_.empty()) return {};  // a game folder without any of its sources
     const std::uint32_t place = placeOf_[id];
     const std::uint32_t index = tree_.sourceOf(id);
     if (!node(id).isFolder && (index & kFolderFileBit) != 0)

@@ -290,6 +290,18 @@ TEST_F(MountedSourcesTest, GameFolderMountsTheGamesOwnStackAndNotesWhatIsMissing
         << log;
 }
 
+TEST_F(MountedSourcesTest, GameFolderWithoutItsSourcesMountsAnEmptyFolder) {
+    const fs::path game = dir_ / "empty";
+    fs::create_directories(game);
+    mount({"--game", game.string()});
+    struct stat st {};
+    ASSERT_EQ(::stat(mountPoint_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode, S_IFDIR | 0555);
+    EXPECT_TRUE(Listed(mountPoint_).empty());
+    EXPECT_NE(program_->log().find("master.dat is missing; left out"), std::string::npos)
+        << program_->log();
+}
+
 struct StackRefusal {
     const char* name;
     std::vector<std::string> args;  // "GOOD" and "DIR" stand for a good archive and the folder
