@@ -268,9 +268,7 @@ std::unique_ptr<OpenFile> MountedFiles::open(NodeId id) {
 long MountedFiles::read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
     const EffectiveNode& node = entries_.node(id);
     if (node.isFolder) return -EISDIR;
-    // Stored bytes need nothing kept between reads.
-    if (settings_.raw || node.packing == PackingKind::Stored)
-        return open(id)->read(offset, out, size);
+    // Kept for stored files too: a folder's file is opened once, not for every piece.
     return recent_->get(id, [this, id] { return open(id); })->read(offset, out, size);
 }
 

@@ -53,7 +53,7 @@ public:
 
     std::unique_ptr<OpenFile> open(NodeId id);
     // Up to `size` bytes of file `id` from `offset`, without an open file: how many, or
-    // -errno. The last few packed files read this way stay open (RecentFiles).
+    // -errno. The last few files read this way stay open (RecentFiles).
     long read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size);
 
 private:

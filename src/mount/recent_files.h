@@ -12,10 +12,10 @@
 
 namespace tarvix::mount {
 
-// The open files of the last few packed entries read without an open file of their own (a
-// kernel that opens nothing reads by node alone), so that a file read in many pieces is
-// unpacked once and streamed on from where the last piece ended. The least recently read goes
-// first; a reader that still holds it keeps it alive.
+// The open files of the last few files read without an open file of their own (a kernel that
+// opens nothing reads by node alone), so that a file read in many pieces is unpacked (or a
+// folder's file opened) once, and streamed on from where the last piece ended. The least recently
+// read goes first; a reader that still holds it keeps it alive.
 class RecentFiles {
 public:
     static constexpr std::size_t kDefaultCapacity = 16;
