@@ -139,6 +139,17 @@ std::optional<StoredBlockReading> EntryUnpacker::chooseReading(const DatArchive&
                : StoredBlockReading::Magnitude;
 }
 
+std::optional<StoredBlockReading> EntryUnpacker::blockReading(const DatArchive& archive,
+                                                              const EntryInfo& info,
+                                                              StreamResult& failure) {
+    StoredBytes stored(archive, info, nullptr);
+    if (!stored.readNext()) {
+        failure = StreamResult::ReadFailed;
+        return std::nullopt;
+    }
+    return chooseReading(archive, info, stored, failure);
+}
+
 DecodeResult EntryUnpacker::decodeBlocks(const EntryInfo& info, StoredBytes& stored,
                                          StoredBlockReading reading, DecodedOutput& out,
                                          const BatchMonitor* monitor) {

@@ -35,6 +35,12 @@ public:
     StreamResult unpack(const DatArchive& archive, const EntryInfo& info, StoredBytes& stored,
                         const ChunkSink& sink, const BatchMonitor* monitor);
 
+    // The reading of stored blocks that unpack() takes for an entry packed in LZSS blocks, for
+    // a reader that decodes the blocks itself; nothing when none fits (`failure`: Damaged, or
+    // ReadFailed).
+    std::optional<StoredBlockReading> blockReading(const DatArchive& archive, const EntryInfo& info,
+                                                   StreamResult& failure);
+
 private:
     StreamResult unpackStream(const EntryInfo& info, StoredBytes& stored, const ChunkSink& sink,
                               const BatchMonitor* monitor);

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-namespace tarvix::mount {
+#include "archive/packing_kind.h"
+#include "mount/stored_entry.h"
 
-// How an entry's stored bytes become its content.
-enum class Packing { Stored, Zlib, Lzss, Unknown };
+namespace tarvix::mount {
 
 using NodeId = std::uint32_t;
 
@@ -21,7 +21,7 @@ struct EffectiveNode {
     NodeId parent = 0;
     bool isFolder = false;
     // Files only.
-    Packing packing = Packing::Stored;
+    PackingKind packing = PackingKind::Stored;
     std::uint32_t rawType = 0;  // the packing as the archive records it, for messages
     std::uint32_t realSize = 0;
     std::uint32_t storedSize = 0;
@@ -47,10 +47,8 @@ public:
     virtual std::span<const NodeId> children(NodeId folder) const = 0;
     // The node's internal path (components joined by backslashes), for messages.
     virtual std::string pathOf(NodeId id) const = 0;
-    // Reads up to `size` stored bytes of file `id` from `offset` within them; fewer than asked
-    // (before the end of the stored bytes) means they could not be read.
-    virtual std::size_t readStored(NodeId id, std::uint64_t offset, std::uint8_t* buffer,
-                                   std::size_t size) const = 0;
+    // Opens the stored bytes of file `id` for reading.
+    virtual StoredEntry openStored(NodeId id) const = 0;
     // When the source that provides the node last changed.
     virtual timespec modified(NodeId id) const = 0;
 };

@@ -22,7 +22,7 @@ class FoldedTree {
 public:
     // A file's fields; `source` is whatever the caller needs to find its stored bytes again.
     struct File {
-        Packing packing = Packing::Stored;
+        PackingKind packing = PackingKind::Stored;
         std::uint32_t rawType = 0;
         std::uint32_t realSize = 0;
         std::uint32_t storedSize = 0;

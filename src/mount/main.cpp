@@ -1,15 +1,17 @@
-// tarvix-mount: a Fallout 2 DAT archive as a read-only folder, over FUSE.
+// tarvix-mount: a Fallout DAT archive, or a stack of archives and folders, as a read-only
+// folder, over FUSE.
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "archive/dat_archive.h"
-#include "mount/archive_entries.h"
 #include "mount/fuse_file_system.h"
 #include "mount/mount_log.h"
 #include "mount/mount_options.h"
 #include "mount/mounted_files.h"
+#include "mount/mounted_stack.h"
+#include "mount/stack_entries.h"
 
 namespace {
 
@@ -40,16 +42,12 @@ int main(int argc, char** argv) {
 
     MountLog log(
         [](const std::string& line) { std::fprintf(stderr, "tarvix-mount: %s\n", line.c_str()); });
-    ArchiveEntries entries;
-    const std::string& source = options.sources.front();
-    const tarvix::DatArchive::LoadResult loaded =
-        entries.load(source, [&log](const std::string& line) { log.line(line); });
-    if (!loaded.ok) {
-        const std::string why =
-            loaded.message.empty() ? tarvix::messages::kCannotOpen : loaded.message;
-        std::cerr << "tarvix-mount: " << source << ": " << why << "\n";
-        return kExitUsage;
-    }
+    std::unique_ptr<tarvix::SourceStack> stack = OpenMountedStack(
+        options, [](const std::string& line) { std::cerr << "tarvix-mount: " << line << "\n"; });
+    if (!stack) return kExitUsage;
+    stack->build();
+    const StackEntries entries(std::move(stack),
+                               [&log](const std::string& line) { log.line(line); });
     MountedFiles files(entries, options.settings, log);
     return ServeMount(files, options, log);
 }

@@ -8,6 +8,7 @@ namespace tarvix::mount {
 namespace {
 
 constexpr std::string_view kCacheSize = "--cache-size";
+constexpr std::string_view kGame = "--game";
 
 int ShiftOf(char suffix) {
     switch (suffix) {
@@ -45,6 +46,21 @@ bool TakeCacheSize(const std::vector<std::string>& args, std::size_t& i, MountOp
     }
     options.settings.cacheBytes = *bytes;
     return true;
+}
+
+// --game DIR or --game=DIR; false with `error` set when the folder is missing.
+bool TakeGameFolder(const std::vector<std::string>& args, std::size_t& i, MountOptions& options,
+                    std::string& error) {
+    if (args[i].size() > kGame.size()) {
+        options.gameDir = args[i].substr(kGame.size() + 1);
+    } else if (i + 1 < args.size()) {
+        options.gameDir = args[++i];
+    } else {
+        error = "--game needs the game's folder";
+        return false;
+    }
+    if (options.gameDir.empty()) error = "--game needs the game's folder";
+    return error.empty();
 }
 
 }  // namespace
@@ -93,31 +109,38 @@ ParsedMountOptions ParseMountOptions(const std::vector<std::string>& args) {
             }
         } else if (arg == kCacheSize || arg.starts_with(std::string(kCacheSize) + "=")) {
             if (!TakeCacheSize(args, i, options, parsed.error)) return parsed;
+        } else if (arg == kGame || arg.starts_with(std::string(kGame) + "=")) {
+            if (!TakeGameFolder(args, i, options, parsed.error)) return parsed;
         } else {
             parsed.error = "unknown option " + arg;
             return parsed;
         }
     }
     if (options.help || options.version) return parsed;
-    if (operands.size() < 2) {
+    if (!options.gameDir.empty()) {
+        if (operands.size() != 1) parsed.error = "with --game, give only the mount point";
+    } else if (operands.size() < 2) {
         parsed.error = "give an archive and a mount point";
-        return parsed;
     }
+    if (!parsed.error.empty()) return parsed;
     options.mountPoint = operands.back();
     operands.pop_back();
     options.sources = std::move(operands);
-    if (options.sources.size() > 1) {
-        parsed.error = "one archive at a time: this version does not mount a stack of sources";
-    }
     return parsed;
 }
 
 std::string MountUsage() {
-    return R"(Usage: tarvix-mount [OPTIONS] ARCHIVE MOUNTPOINT
-Shows a Fallout 2 DAT archive as a read-only folder. Unmount with
+    return R"(Usage: tarvix-mount [OPTIONS] SOURCE... MOUNTPOINT
+       tarvix-mount [OPTIONS] --game DIR MOUNTPOINT
+Shows a Fallout DAT archive (DAT2 or DAT1), or a stack of archives and
+folders, as a read-only folder. With several sources the first that has a
+path wins, names compared ignoring case, as the game looks files up;
+--game DIR mounts the stack the game in DIR reads. Unmount with
 fusermount3 -u MOUNTPOINT.
 
 Options:
+  --game DIR          the game's own stack: patch000.dat, the patches
+                      folder, critter.dat, master.dat, as its .cfg says
   -f                  stay in the foreground; Ctrl+C unmounts
   -d                  print every request (implies -f)
   -o OPTIONS          mount options for FUSE, e.g. -o allow_other

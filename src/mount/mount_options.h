@@ -11,7 +11,8 @@ namespace tarvix::mount {
 
 // tarvix-mount's command line.
 struct MountOptions {
-    std::vector<std::string> sources;
+    std::vector<std::string> sources;  // in the stack's order; none with --game
+    std::string gameDir;               // --game: the stack the game in it reads
     std::string mountPoint;
     bool foreground = false;
     bool debug = false;  // libfuse's trace of every request; stays in the foreground

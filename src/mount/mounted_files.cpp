@@ -9,7 +9,11 @@
 
 #include "archive/cp1252.h"
 #include "extract/entry_extractor.h"
+#include "extract/entry_unpacker.h"
 #include "mount/folded_tree.h"
+#include "mount/lzss_random_access.h"
+#include "mount/recent_files.h"
+#include "mount/unpacking.h"
 #include "mount/zlib_random_access.h"
 
 namespace tarvix::mount {
@@ -33,7 +37,12 @@ class StoredFile final : public OpenFile {
 public:
     StoredFile(const EffectiveEntries& entries, NodeId id, MountLog& log, std::string header,
                std::uint64_t skip)
-        : entries_(entries), id_(id), log_(log), header_(std::move(header)), skip_(skip) {}
+        : entries_(entries),
+          id_(id),
+          log_(log),
+          stored_(entries.openStored(id)),
+          header_(std::move(header)),
+          skip_(skip) {}
 
     long read(std::uint64_t offset, std::uint8_t* out, std::size_t size) override {
         const std::uint64_t stored = entries_.node(id_).storedSize;
@@ -48,7 +57,7 @@ public:
         if (done == size) return static_cast<long>(done);
         const std::uint64_t from = offset + done - header_.size() + skip_;
         const std::size_t want = size - done;
-        if (entries_.readStored(id_, from, out + done, want) != want) {
+        if (stored_.read(from, out + done, want) != want) {
             log_.once(id_, Problem(entries_, id_, kOutcomeCannotRead));
             return -EIO;
         }
@@ -59,6 +68,7 @@ private:
     const EffectiveEntries& entries_;
     NodeId id_;
     MountLog& log_;
+    StoredEntry stored_;
     std::string header_;
     std::uint64_t skip_;
 };
@@ -71,10 +81,9 @@ public:
 
     long read(std::uint64_t offset, std::uint8_t* out, std::size_t size) override {
         const UnpackedCache::Content content = load();
-        if (!content) return -EIO;
         const EffectiveNode& node = entries_.node(id_);
         const std::uint64_t total =
-            node.packing == Packing::Stored ? node.storedSize : node.realSize;
+            node.packing == PackingKind::Stored ? node.storedSize : node.realSize;
         if (offset >= total) return 0;
         size = static_cast<std::size_t>(std::min<std::uint64_t>(size, total - offset));
         if (offset + size > content->soundBytes) {
@@ -90,14 +99,8 @@ private:
         const std::lock_guard lock(mutex_);
         if (content_) return content_;
         if ((content_ = cache_.find(id_))) return content_;
-        const EffectiveNode& node = entries_.node(id_);
-        std::vector<std::uint8_t> stored(node.storedSize);
-        if (entries_.readStored(id_, 0, stored.data(), stored.size()) != stored.size()) {
-            log_.once(id_, Problem(entries_, id_, kOutcomeCannotRead));
-            return nullptr;
-        }
-        auto unpacked = std::make_shared<const UnpackedContent>(
-            UnpackWhole(node.packing, node.rawType, stored, node.realSize));
+        auto unpacked =
+            std::make_shared<const UnpackedContent>(UnpackWhole(entries_.openStored(id_)));
         content_ = cache_.insert(id_, std::move(unpacked));
         return content_;
     }
@@ -110,32 +113,31 @@ private:
     UnpackedCache::Content content_;  // held while open, so eviction never costs a reader
 };
 
-// A large zlib entry, inflated as it is read.
+// A large packed entry, unpacked as it is read.
 class StreamedFile final : public OpenFile {
 public:
-    StreamedFile(const EffectiveEntries& entries, NodeId id, MountLog& log)
+    // `content` reads from `stored`, which comes along so that it outlives it.
+    StreamedFile(const EffectiveEntries& entries, NodeId id, MountLog& log,
+                 std::unique_ptr<StoredEntry> stored, std::unique_ptr<RandomAccessContent> content)
         : entries_(entries),
           id_(id),
           log_(log),
-          inflater_(
-              [&entries, id](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
-                  return entries.readStored(id, offset, buffer, size);
-              },
-              entries.node(id).storedSize, entries.node(id).realSize) {}
+          stored_(std::move(stored)),
+          content_(std::move(content)) {}
 
     long read(std::uint64_t offset, std::uint8_t* out, std::size_t size) override {
         const std::lock_guard lock(mutex_);
         std::size_t produced = 0;
-        switch (inflater_.read(offset, out, size, produced)) {
-            case ZlibRandomAccess::Result::Ok:
+        switch (content_->read(offset, out, size, produced)) {
+            case RandomAccessContent::Result::Ok:
                 return static_cast<long>(produced);
-            case ZlibRandomAccess::Result::Damaged:
+            case RandomAccessContent::Result::Damaged:
                 log_.once(id_, Problem(entries_, id_, kOutcomeDamaged));
                 return -EIO;
-            case ZlibRandomAccess::Result::ReadFailed:
+            case RandomAccessContent::Result::ReadFailed:
                 log_.once(id_, Problem(entries_, id_, kOutcomeCannotRead));
                 return -EIO;
-            case ZlibRandomAccess::Result::NoMemory:
+            case RandomAccessContent::Result::NoMemory:
                 log_.once(id_, Problem(entries_, id_, kOutcomeNoMemory));
                 return -ENOMEM;
         }
@@ -147,10 +149,11 @@ private:
     NodeId id_;
     MountLog& log_;
     std::mutex mutex_;
-    ZlibRandomAccess inflater_;
+    std::unique_ptr<StoredEntry> stored_;
+    std::unique_ptr<RandomAccessContent> content_;
 };
 
-// An entry whose packing cannot be undone: every read fails.
+// An entry whose content cannot be had: every read fails.
 class UnreadableFile final : public OpenFile {
 public:
     UnreadableFile(NodeId id, MountLog& log, std::string problem)
@@ -167,11 +170,21 @@ private:
     std::string problem_;
 };
 
+StoredReader ReaderOf(const StoredEntry& stored) {
+    return [&stored](std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        return stored.read(offset, buffer, size);
+    };
+}
+
 }  // namespace
 
 MountedFiles::MountedFiles(const EffectiveEntries& entries, const MountSettings& settings,
                            MountLog& log)
-    : entries_(entries), settings_(settings), log_(log), cache_(settings.cacheBytes) {
+    : entries_(entries),
+      settings_(settings),
+      log_(log),
+      cache_(settings.cacheBytes),
+      recent_(std::make_unique<RecentFiles>()) {
     if (settings_.raw) {
         gzipState_ = std::make_unique<std::atomic<std::uint8_t>[]>(entries_.nodeCount());
     }
@@ -185,7 +198,8 @@ bool MountedFiles::wrapsAsGzip(NodeId id) const {
     std::uint8_t state = gzipState_[id].load(std::memory_order_relaxed);
     if (state == 0) {
         std::array<std::uint8_t, kZlibHeaderBytes> first{};
-        const bool read = entries_.readStored(id, 0, first.data(), first.size()) == first.size();
+        const bool read =
+            entries_.openStored(id).read(0, first.data(), first.size()) == first.size();
         state = read && first[0] == 0x78 && first[1] == 0xDA ? 2 : 1;
         gzipState_[id].store(state, std::memory_order_relaxed);
     }
@@ -232,7 +246,7 @@ std::uint64_t MountedFiles::sizeOf(NodeId id) const {
     const EffectiveNode& node = entries_.node(id);
     if (node.isFolder) return 0;
     if (wrapsAsGzip(id)) return gzipHeader(id).size() + node.storedSize - kZlibHeaderBytes;
-    if (settings_.raw || node.packing == Packing::Stored) return node.storedSize;
+    if (settings_.raw || node.packing == PackingKind::Stored) return node.storedSize;
     return node.realSize;
 }
 
@@ -240,15 +254,49 @@ std::unique_ptr<OpenFile> MountedFiles::open(NodeId id) {
     const EffectiveNode& node = entries_.node(id);
     if (wrapsAsGzip(id))
         return std::make_unique<StoredFile>(entries_, id, log_, gzipHeader(id), kZlibHeaderBytes);
-    if (settings_.raw || node.packing == Packing::Stored)
+    if (settings_.raw || node.packing == PackingKind::Stored)
         return std::make_unique<StoredFile>(entries_, id, log_, std::string(), 0);
-    if (node.packing == Packing::Zlib) {
-        if (node.realSize <= kWholeEntryLimit && node.storedSize <= kWholeEntryLimit)
-            return std::make_unique<WholeFile>(entries_, id, log_, cache_);
-        return std::make_unique<StreamedFile>(entries_, id, log_);
+    if (node.packing == PackingKind::Unknown) {
+        return std::make_unique<UnreadableFile>(
+            id, log_, Problem(entries_, id, UnknownPackingOutcome(node.rawType)));
     }
-    return std::make_unique<UnreadableFile>(
-        id, log_, Problem(entries_, id, CannotUnpackProblem(node.packing, node.rawType)));
+    if (node.realSize <= kWholeEntryLimit && node.storedSize <= kWholeEntryLimit)
+        return std::make_unique<WholeFile>(entries_, id, log_, cache_);
+    return openStreamed(id);
+}
+
+long MountedFiles::read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    const EffectiveNode& node = entries_.node(id);
+    if (node.isFolder) return -EISDIR;
+    // Kept for stored files too: a folder's file is opened once, not for every piece.
+    return recent_->get(id, [this, id] { return open(id); })->read(offset, out, size);
+}
+
+std::unique_ptr<OpenFile> MountedFiles::openStreamed(NodeId id) {
+    const EffectiveNode& node = entries_.node(id);
+    auto stored = std::make_unique<StoredEntry>(entries_.openStored(id));
+    if (!stored->reachable())
+        return std::make_unique<UnreadableFile>(id, log_,
+                                                Problem(entries_, id, kOutcomeCannotRead));
+    std::unique_ptr<RandomAccessContent> content;
+    if (node.packing == PackingKind::Zlib) {
+        content =
+            std::make_unique<ZlibRandomAccess>(ReaderOf(*stored), node.storedSize, node.realSize);
+    } else {
+        std::optional<StoredBlockReading> reading;
+        if (node.packing == PackingKind::LzssBlocks) {
+            StreamResult failure = StreamResult::Damaged;
+            EntryUnpacker unpacker(0);
+            reading = unpacker.blockReading(*stored->archive, stored->info, failure);
+            if (!reading)
+                return std::make_unique<UnreadableFile>(
+                    id, log_, Problem(entries_, id, StreamOutcome(failure)));
+        }
+        content = std::make_unique<LzssRandomAccess>(ReaderOf(*stored), node.storedSize,
+                                                     node.realSize, reading);
+    }
+    return std::make_unique<StreamedFile>(entries_, id, log_, std::move(stored),
+                                          std::move(content));
 }
 
 }  // namespace tarvix::mount

@@ -14,8 +14,11 @@
 
 namespace tarvix::mount {
 
+class RecentFiles;
+
 // Entries up to this size, stored and unpacked, are unpacked whole on their first read and
-// cached; larger zlib entries are inflated as they are read (ZlibRandomAccess).
+// cached; larger packed entries are unpacked as they are read (ZlibRandomAccess,
+// LzssRandomAccess).
 inline constexpr std::uint32_t kWholeEntryLimit = std::uint32_t{1} << 20;
 inline constexpr std::size_t kDefaultCacheBytes = std::size_t{256} << 20;
 
@@ -49,8 +52,12 @@ public:
     std::uint64_t sizeOf(NodeId id) const;
 
     std::unique_ptr<OpenFile> open(NodeId id);
+    // Up to `size` bytes of file `id` from `offset`, without an open file: how many, or
+    // -errno. The last few files read this way stay open (RecentFiles).
+    long read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size);
 
 private:
+    std::unique_ptr<OpenFile> openStreamed(NodeId id);
     bool wrapsAsGzip(NodeId id) const;
     std::string gzipHeader(NodeId id) const;
 
@@ -58,6 +65,7 @@ private:
     MountSettings settings_;
     MountLog& log_;
     UnpackedCache cache_;
+    std::unique_ptr<RecentFiles> recent_;
     // Raw mode: per node, 0 not yet known, 1 stored as it is, 2 wrapped as gzip.
     std::unique_ptr<std::atomic<std::uint8_t>[]> gzipState_;
 };

@@ -2,56 +2,61 @@
 
 #include <algorithm>
 
-#include "codec/zlib_inflater.h"
 #include "extract/entry_extractor.h"
+#include "extract/entry_unpacker.h"
 
 namespace tarvix::mount {
 namespace {
 
-UnpackedContent Inflate(std::span<const std::uint8_t> stored, std::uint32_t realSize) {
-    UnpackedContent content;
-    content.bytes.resize(std::size_t{realSize} + 1);  // the one byte an over-long stream adds
-    ZlibInflater inflater;
-    inflater.feed(stored.data(), stored.size());
-    std::size_t produced = 0;
-    const ZlibInflater::Status status =
-        inflater.inflate(content.bytes.data(), content.bytes.size(), produced);
-    const bool exact =
-        status == ZlibInflater::Status::End && inflater.unusedInput() == 0 && produced == realSize;
-    content.bytes.resize(std::min<std::size_t>(produced, realSize));
-    if (exact) {
-        content.soundBytes = realSize;
-        return content;
-    }
-    content.soundBytes = std::min<std::size_t>(produced, realSize == 0 ? 0 : realSize - 1);
-    content.problem = status == ZlibInflater::Status::NoMemory ? kOutcomeNoMemory : kOutcomeDamaged;
-    return content;
+StreamResult Unpack(const StoredEntry& entry, EntryUnpacker& unpacker,
+                    std::vector<std::uint8_t>& bytes) {
+    StoredBytes stored(*entry.archive, entry.info, nullptr);
+    if (!stored.readNext()) return StreamResult::ReadFailed;
+    return unpacker.unpack(
+        *entry.archive, entry.info, stored,
+        [&bytes](const std::uint8_t* data, std::size_t size) {
+            bytes.insert(bytes.end(), data, data + size);
+            return true;
+        },
+        nullptr);
+}
+
+// Each of FUSE's threads keeps one, with its buffers for whole entries, as extraction's
+// workers do.
+EntryUnpacker& ThreadUnpacker() {
+    thread_local EntryUnpacker unpacker;
+    return unpacker;
 }
 
 }  // namespace
 
-std::string CannotUnpackProblem(Packing packing, std::uint32_t rawType) {
-    if (packing == Packing::Lzss) return "LZSS unpacking is not available in this build";
-    return "Unknown packing (Type " + std::to_string(rawType) + ")";
-}
-
-UnpackedContent UnpackWhole(Packing packing, std::uint32_t rawType,
-                            std::span<const std::uint8_t> stored, std::uint32_t realSize) {
-    switch (packing) {
-        case Packing::Stored: {
-            UnpackedContent content;
-            content.bytes.assign(stored.begin(), stored.end());
-            content.soundBytes = content.bytes.size();
-            return content;
-        }
-        case Packing::Zlib:
-            return Inflate(stored, realSize);
-        case Packing::Lzss:
-        case Packing::Unknown:
-            break;
-    }
+UnpackedContent UnpackWhole(const StoredEntry& entry) {
     UnpackedContent content;
-    content.problem = CannotUnpackProblem(packing, rawType);
+    const EntryInfo& info = entry.info;
+    if (info.packing == PackingKind::Unknown) {
+        content.problem = UnknownPackingOutcome(info.type);
+        return content;
+    }
+    if (!entry.reachable()) {
+        content.problem = kOutcomeCannotRead;
+        return content;
+    }
+    const std::size_t size = info.packing == PackingKind::Stored ? info.storedSize : info.realSize;
+    content.bytes.reserve(size);
+    StreamResult result = Unpack(entry, ThreadUnpacker(), content.bytes);
+    if (result == StreamResult::Damaged && info.packing == PackingKind::Zlib) {
+        // A zlib entry inflated whole gives nothing when damaged; streamed, it gives what came
+        // before the damage, which a reader may still have.
+        content.bytes.clear();
+        EntryUnpacker streaming(0);
+        result = Unpack(entry, streaming, content.bytes);
+    }
+    if (result == StreamResult::Ok) {
+        content.soundBytes = content.bytes.size();
+        return content;
+    }
+    content.soundBytes = std::min<std::size_t>(content.bytes.size(), size == 0 ? 0 : size - 1);
+    content.problem = StreamOutcome(result);
     return content;
 }
 

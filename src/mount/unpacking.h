@@ -1,11 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "mount/effective_entries.h"
+#include "mount/stored_entry.h"
 
 namespace tarvix::mount {
 
@@ -18,14 +18,11 @@ struct UnpackedContent {
     std::string problem;  // why not all of them, as extraction words it; empty when sound
 };
 
-// The one place where the mount unpacks an entry whole with the core's unpackers, by the
-// rules extraction unpacks by: stored bytes as they are; a zlib stream that must end exactly
-// at the end of the stored bytes, with a valid Adler-32, giving exactly `realSize` bytes. No
-// buffer is sized beyond `realSize` + 1, whatever the stream would give.
-UnpackedContent UnpackWhole(Packing packing, std::uint32_t rawType,
-                            std::span<const std::uint8_t> stored, std::uint32_t realSize);
-
-// "Unknown packing (Type <n>)", or the like for a packing this build cannot unpack.
-std::string CannotUnpackProblem(Packing packing, std::uint32_t rawType);
+// The one place where the mount unpacks an entry whole: through the core's EntryUnpacker, by
+// the rules extraction unpacks by (stored bytes as they are; zlib to its Adler-32; LZSS blocks
+// or one stream; exactly RealSize bytes from exactly the stored bytes). No buffer is sized
+// beyond the entry's content, whatever its stored bytes would give. The caller keeps entries
+// this large to the whole-entry limit.
+UnpackedContent UnpackWhole(const StoredEntry& stored);
 
 }  // namespace tarvix::mount

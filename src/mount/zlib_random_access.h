@@ -2,16 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-namespace tarvix::mount {
+#include "mount/random_access_content.h"
 
-// Reads up to `size` of an entry's stored bytes at `offset`; returns how many arrived.
-using StoredReader =
-    std::function<std::size_t(std::uint64_t offset, std::uint8_t* buffer, std::size_t size)>;
+namespace tarvix::mount {
 
 // Reads at any offset of the content of one zlib-packed entry too large to unpack whole.
 //
@@ -29,22 +26,18 @@ using StoredReader =
 // inflaters see raw deflate data: the checksum runs over every byte the first time it is
 // inflated, and the last byte of the content is returned only once the stream has ended
 // exactly at the end of the stored bytes, with exactly `realSize` bytes and that checksum.
-class ZlibRandomAccess {
+class ZlibRandomAccess final : public RandomAccessContent {
 public:
-    enum class Result { Ok, Damaged, ReadFailed, NoMemory };
-
     static constexpr std::uint64_t kMinimumSpan = std::uint64_t{1} << 20;
 
     ZlibRandomAccess(StoredReader read, std::uint32_t storedSize, std::uint32_t realSize,
                      std::uint64_t minimumSpan = kMinimumSpan);
-    ~ZlibRandomAccess();
+    ~ZlibRandomAccess() override;
     ZlibRandomAccess(const ZlibRandomAccess&) = delete;
     ZlibRandomAccess& operator=(const ZlibRandomAccess&) = delete;
 
-    // Fills `out` with the content from `offset`, up to `size` bytes and never past the end;
-    // `produced` says how many. Anything but Ok hands out nothing: a read that reaches the
-    // point where the stream turned out damaged fails, and keeps failing.
-    Result read(std::uint64_t offset, std::uint8_t* out, std::size_t size, std::size_t& produced);
+    Result read(std::uint64_t offset, std::uint8_t* out, std::size_t size,
+                std::size_t& produced) override;
 
     // Bytes inflated so far, those thrown away on the way to a read's offset included.
     std::uint64_t inflatedBytes() const { return inflated_; }

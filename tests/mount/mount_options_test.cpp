@@ -15,6 +15,8 @@ struct OptionsCase {
     std::size_t cacheBytes = kDefaultCacheBytes;
     bool foreground = false;
     std::vector<std::string> fuseOptions{};
+    std::vector<std::string> sources = {"a.dat"};
+    std::string gameDir{};
 };
 
 class MountOptionsTest : public testing::TestWithParam<OptionsCase> {};
@@ -24,7 +26,8 @@ TEST_P(MountOptionsTest, ParsesOrSaysWhy) {
     const ParsedMountOptions parsed = ParseMountOptions(c.args);
     EXPECT_EQ(parsed.error, c.error);
     if (!c.error.empty()) return;
-    EXPECT_EQ(parsed.options.sources, std::vector<std::string>{"a.dat"});
+    EXPECT_EQ(parsed.options.sources, c.sources);
+    EXPECT_EQ(parsed.options.gameDir, c.gameDir);
     EXPECT_EQ(parsed.options.mountPoint, "mnt");
     EXPECT_EQ(parsed.options.settings.raw, c.raw);
     EXPECT_EQ(parsed.options.settings.cacheBytes, c.cacheBytes);
@@ -62,9 +65,40 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"SizeMissing", {"a.dat", "mnt", "--cache-size"}, "--cache-size needs a size"},
         OptionsCase{"Unknown", {"--bogus", "a.dat", "mnt"}, "unknown option --bogus"},
         OptionsCase{"NoMountPoint", {"a.dat"}, "give an archive and a mount point"},
-        OptionsCase{"TwoArchives",
-                    {"a.dat", "b.dat", "mnt"},
-                    "one archive at a time: this version does not mount a stack of sources"}),
+        OptionsCase{"AStackInItsOrder",
+                    {"patch.dat", "data", "a.dat", "mnt"},
+                    "",
+                    false,
+                    kDefaultCacheBytes,
+                    false,
+                    {},
+                    {"patch.dat", "data", "a.dat"}},
+        OptionsCase{"GameFolder",
+                    {"--game", "Fallout 2", "mnt"},
+                    "",
+                    false,
+                    kDefaultCacheBytes,
+                    false,
+                    {},
+                    {},
+                    "Fallout 2"},
+        OptionsCase{"GameFolderInline",
+                    {"-f", "--game=/games/fo1", "mnt"},
+                    "",
+                    false,
+                    kDefaultCacheBytes,
+                    true,
+                    {},
+                    {},
+                    "/games/fo1"},
+        OptionsCase{"GameFolderAndSources",
+                    {"--game", "fo2", "a.dat", "mnt"},
+                    "with --game, give only the mount point"},
+        OptionsCase{"GameFolderWithoutMountPoint",
+                    {"--game", "fo2"},
+                    "with --game, give only the mount point"},
+        OptionsCase{"GameFolderMissing", {"a.dat", "--game"}, "--game needs the game's folder"},
+        OptionsCase{"GameFolderEmpty", {"--game=", "mnt"}, "--game needs the game's folder"}),
     [](const auto& info) { return info.param.name; });
 
 std::shared_ptr<const UnpackedContent> ContentOf(std::size_t bytes) {

@@ -153,6 +153,25 @@ void MountedProgram::forceUnmount() {
     if (helper > 0) waitpid(helper, &status, 0);
 }
 
+std::string ReadWhole(const std::filesystem::path& path, int& error) {
+    error = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        error = errno;
+        return {};
+    }
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) error = errno;
+        if (got <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return out;
+}
+
 std::string MountedProgram::log() const {
     return ReadFile(logPath_);
 }

@@ -15,6 +15,10 @@ std::string FuseUnavailableReason();
 // Whether something is mounted exactly on `path`.
 bool IsMountPoint(const std::filesystem::path& path);
 
+// The whole file at `path`, read with open and read as a program would; `error` is the errno
+// of the first call that failed, or 0.
+std::string ReadWhole(const std::filesystem::path& path, int& error);
+
 // The built tarvix-mount, run in the foreground on one mount point for the life of the object.
 // However a test ends, the destructor leaves nothing mounted there.
 class MountedProgram {

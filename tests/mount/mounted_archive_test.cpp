@@ -123,25 +123,6 @@ const TestArchive& TheArchive() {
     return archive;
 }
 
-std::string ReadWhole(const fs::path& path, int& error) {
-    error = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) {
-        error = errno;
-        return {};
-    }
-    std::string out;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) error = errno;
-        if (got <= 0) break;
-        out.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return out;
-}
-
 std::string AsciiUpper(std::string text) {
     for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
     return text;
