@@ -84,6 +84,8 @@ int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
     if (report.written) return skipped ? kExitFailures : kExitDone;
     if (report.targetExists) return Refuse(report.error, line);
     if (stopSignal != 0 || report.cancelled) {
+        // A commit that failed for a reason of its own says it, even when a signal came too.
+        if (!report.cancelled && !report.error.empty()) Say(report.error);
         Say("interrupted: " + QuoteArgument(line.archive) + " left as it was");
         return stopSignal != 0 ? StoppedStatus(stopSignal) : kExitInterrupted;
     }
@@ -135,7 +137,11 @@ int RefuseLink(const CommandLine& line) {
 int RunCreate(const CommandLine& line) {
     if (IsLink(line.archive)) return RefuseLink(line);
     if (!line.force && Exists(line.archive)) {
-        return Refuse(QuoteArgument(line.archive) + ": exists (--force replaces it)", line);
+        // add comes here for an archive that did not exist a moment ago; it has no --force.
+        return Refuse(QuoteArgument(line.archive) + (line.command == Command::Create
+                                                         ? ": exists (--force replaces it)"
+                                                         : ": appeared meanwhile"),
+                      line);
     }
     Sources sources = ScanAndReport(line);
     if (!sources.usable) return NothingWritten(line);

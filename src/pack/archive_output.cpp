@@ -105,6 +105,7 @@ bool ArchiveOutput::fail(const char* what) {
 
 bool ArchiveOutput::open(const fs::path& target, unsigned mode) {
     discard();
+    leftOver_.clear();
     targetName_ = target.filename().string();
     mode_ = mode;
     position_ = 0;
@@ -128,9 +129,16 @@ bool ArchiveOutput::openUnnamed() {
         naming_ = Naming::Unnamed;
         return true;
     }
+    // The capability alone does not say the link will work (a user namespace's root on an
+    // older kernel has it and still fails), so the file is named by its descriptor now, before
+    // anything is written: it then counts as named from the start.
     if (system_.mayLinkByDescriptor()) {
         naming_ = Naming::ByDescriptorLink;
-        return true;
+        if (nameUnnamed()) {
+            naming_ = Naming::Named;
+            return true;
+        }
+        error_.clear();
     }
     file_.reset();
 #endif
@@ -244,7 +252,10 @@ int ArchiveOutput::renameWithoutReplacing() {
     if (system_.linkat(folder_.get(), temporaryName_.c_str(), folder_.get(), name, 0) != 0) {
         return -1;
     }
-    ::unlinkat(folder_.get(), temporaryName_.c_str(), 0);
+    if (::unlinkat(folder_.get(), temporaryName_.c_str(), 0) != 0) {
+        // The archive is in place; its second name stays, and the user is told which.
+        leftOver_ = temporaryName_ + "' could not be removed: " + std::strerror(errno);
+    }
     return 0;
 }
 
@@ -268,6 +279,15 @@ ArchiveOutput::Commit ArchiveOutput::renameOntoTarget(const ReplaceRule& rule) {
         error_ = "appeared while the new archive was written";
         return Commit::TargetExists;
     }
+    if (rule.kind == ReplaceRule::Kind::Nothing) {
+        // Without RENAME_NOREPLACE the name is given by a hard link, which some file systems
+        // (FAT, exFAT, some network shares) do not have.
+        fail(errno == EPERM || errno == EOPNOTSUPP
+                 ? "cannot give the new archive its name without replacing (the file system has "
+                   "neither RENAME_NOREPLACE nor hard links)"
+                 : "cannot give the new archive its name");
+        return Commit::Failed;
+    }
     fail("cannot replace the archive");
     return Commit::Failed;
 }
@@ -289,6 +309,11 @@ ArchiveOutput::Commit ArchiveOutput::commit(const ReplaceRule& rule) {
     if (system_.fsync(folder_.get()) != 0) {
         fail("the folder could not be flushed to disk; the new archive may not be on disk");
         return Commit::NotFlushed;
+    }
+    if (!leftOver_.empty()) {
+        error_ = "the new archive is in place, but its temporary name '" + leftOver_;
+        leftOver_.clear();
+        return Commit::SecondNameLeft;
     }
     return Commit::Done;
 }

@@ -47,6 +47,8 @@ public:
         // The new archive has the target's name, but the folder could not be flushed: after a
         // crash the name may hold the old archive again, or nothing.
         NotFlushed,
+        // The new archive has the target's name, and a second name it had on the way stayed.
+        SecondNameLeft,
         // Nothing was changed: the rule forbade replacing what has the target's name now.
         TargetExists,
         TargetChanged,
@@ -75,7 +77,7 @@ public:
 
     // Flushes the file to disk, gives it the target's name where `rule` allows it and flushes
     // the folder. Unless Done or NotFlushed, nothing is left behind and `error()` says why.
-    Commit commit(const ReplaceRule& rule = {});
+    Commit commit(const ReplaceRule& rule);
     // Removes the new file, if it is still there.
     void discard();
 
@@ -105,6 +107,7 @@ private:
     std::uint64_t position_ = 0;
     bool stopped_ = false;
     std::string error_;
+    std::string leftOver_;  // a temporary name that could not be removed after the rename
 };
 
 // For a process about to end at once (a second interrupt): removes every new archive that has

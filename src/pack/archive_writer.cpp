@@ -98,6 +98,7 @@ private:
             case ArchiveOutput::Commit::Done:
                 return true;
             case ArchiveOutput::Commit::NotFlushed:
+            case ArchiveOutput::Commit::SecondNameLeft:
                 report_.error = "'" + plan_.target.string() + "': " + output_.error();
                 return true;
             case ArchiveOutput::Commit::TargetExists:

@@ -43,8 +43,9 @@ int OpenComponentByComponent(int folder, const std::filesystem::path& relative, 
     for (auto next = component; component != relative.end(); component = next) {
         ++next;
         if (next == relative.end()) break;
+        // O_PATH: a folder on the way needs only search permission, as for a path name.
         parent.reset(
-            ::openat(at, component->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            ::openat(at, component->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!parent.valid()) return LinkAsLoop(at, *component);
         at = parent.get();
     }

@@ -33,8 +33,8 @@ struct ReplaceRule {
         Nothing,     // only an empty name (create, add of a new archive)
         TheFileRead  // only the archive whose entries were read and copied (add, delete)
     };
-    Kind kind = Kind::Anything;
-    FileIdentity read;  // for TheFileRead
+    Kind kind = Kind::Nothing;  // a caller that forgets the rule loses nothing
+    FileIdentity read;          // for TheFileRead
 };
 
 }  // namespace tarvix

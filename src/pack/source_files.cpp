@@ -50,8 +50,9 @@ public:
         }
         UniqueFd parent;
         if (relative.has_parent_path()) {
+            // Only looked into by name: search permission is enough, as for a path name.
             parent.reset(
-                OpenBeneath(folder_->get(), relative.parent_path(), O_RDONLY | O_DIRECTORY, walk_));
+                OpenBeneath(folder_->get(), relative.parent_path(), O_PATH | O_DIRECTORY, walk_));
             if (!parent.valid()) return notFound(relative, errno);
         }
         const int at = parent.valid() ? parent.get() : folder_->get();

@@ -224,7 +224,7 @@ TEST_P(FlushTest, AFailedFlushIsReported) {
     ArchiveOutput output(system);
     ASSERT_TRUE(output.open(dir / "x.dat", 0644));
     ASSERT_TRUE(output.write(Bytes("new")));
-    EXPECT_EQ(output.commit(), c.expected);
+    EXPECT_EQ(output.commit({ReplaceRule::Kind::Anything, {}}), c.expected);
     EXPECT_EQ(output.error().empty(), c.expected == Commit::Done) << output.error();
     EXPECT_EQ(Snapshot(dir.path()), (Folder{{"x.dat", c.content}}));
 }
@@ -235,6 +235,57 @@ INSTANTIATE_TEST_SUITE_P(Flushes, FlushTest,
                                            FlushCase{"folder", false, true, Commit::NotFlushed,
                                                      "new"}),
                          [](const auto& info) { return std::string(info.param.what); });
+
+// A file system without RENAME_NOREPLACE: the name is given by a hard link instead, which
+// fails just as surely when the name is taken, and the temporary name goes either way.
+int NoNoReplace(int from, const char* old, int to, const char* name, unsigned flags) {
+    if ((flags & RENAME_NOREPLACE) != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::renameat2(from, old, to, name, flags);
+}
+int NoHardLinks(int, const char*, int, const char*, int) {
+    errno = EPERM;
+    return -1;
+}
+
+struct NoReplaceCase {
+    const char* what;
+    bool hardLinks;
+    bool appears;
+    ArchiveOutput::Commit expected;
+    Folder after;
+    const char* message;  // part of error(), "" when none
+};
+
+class WithoutNoReplaceTest : public ::testing::TestWithParam<NoReplaceCase> {};
+
+TEST_P(WithoutNoReplaceTest, NamesByAHardLinkAndNeverReplaces) {
+    const NoReplaceCase& c = GetParam();
+    TempDir dir;
+    OutputSystemCalls system;
+    system.renameat2 = NoNoReplace;
+    system.descriptorFolder = "/nonexistent-proc/self/fd";  // named from the start
+    system.mayLinkByDescriptor = No;
+    if (!c.hardLinks) system.linkat = NoHardLinks;
+    ArchiveOutput output(system);
+    ASSERT_TRUE(output.open(dir / "x.dat", 0644)) << output.error();
+    ASSERT_TRUE(output.write(Bytes("new")));
+    if (c.appears) dir.write("x.dat", "theirs");
+    EXPECT_EQ(output.commit({ReplaceRule::Kind::Nothing, {}}), c.expected);
+    EXPECT_NE(output.error().find(c.message), std::string::npos) << output.error();
+    EXPECT_EQ(Snapshot(dir.path()), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileSystems, WithoutNoReplaceTest,
+    ::testing::Values(
+        NoReplaceCase{"EmptyName", true, false, Commit::Done, {{"x.dat", "new"}}, ""},
+        NoReplaceCase{
+            "NameTaken", true, true, Commit::TargetExists, {{"x.dat", "theirs"}}, "appeared"},
+        NoReplaceCase{"NoHardLinks", false, false, Commit::Failed, {}, "nor hard links"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 // A second interrupt between naming the new file and the rename: the process ends at once,
 // and the name it had must go with it.
@@ -255,7 +306,7 @@ TEST_P(ExitPathTest, RemovesTheNamedFileBeforeTheRename) {
         system.beforeRename = EndLikeASecondInterrupt;
         ArchiveOutput output(system);
         if (!output.open(dir / "x.dat", 0644) || !output.write(Bytes("new"))) ::_exit(2);
-        output.commit();
+        output.commit({ReplaceRule::Kind::Anything, {}});
         ::_exit(3);  // the hook never returns
     }
     int status = 0;

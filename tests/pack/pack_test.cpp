@@ -437,7 +437,8 @@ TEST(ArchiveOutputTest, ReplacesTheTargetOnlyOnCommit) {
     const std::string text = "new";
     ASSERT_TRUE(output.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}));
     EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, std::string>{{"x.dat", "old"}}));
-    ASSERT_EQ(output.commit(), ArchiveOutput::Commit::Done) << output.error();
+    ASSERT_EQ(output.commit({ReplaceRule::Kind::Anything, {}}), ArchiveOutput::Commit::Done)
+        << output.error();
     EXPECT_EQ(Snapshot(dir.path()), (std::map<std::string, std::string>{{"x.dat", "new"}}));
     struct stat status {};
     ASSERT_EQ(::stat((dir / "x.dat").c_str(), &status), 0);
