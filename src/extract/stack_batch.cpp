@@ -8,24 +8,11 @@
 #include "archive/cp1252.h"
 #include "archive/game_path.h"
 #include "extract/entry_check.h"
+#include "extract/loose_entry.h"
 #include "extract/stored_stream.h"
 
 namespace tarvix {
 namespace {
-
-// A folder's file as a one-entry archive with the table that points at its entry.
-struct LooseEntry {
-    DatArchive archive;
-    EntryTable table;
-
-    bool open(const StackSource& source, std::uint32_t index) {
-        if (!source.openLooseFile(index, archive)) return false;
-        // One slot, not EntryTable::reset's thousands: a stack may hold thousands of such
-        // files.
-        table.set(0, archive.dirBlock().data());
-        return true;
-    }
-};
 
 std::vector<std::string> CheckCopy(const SourceStack& stack, const StackEntry& entry,
                                    BatchMonitor* monitor) {
