@@ -17,9 +17,6 @@ namespace tarvix {
 // bytes are read from the winning source, never through this list.
 std::vector<std::uint8_t> StackEntryList(const SourceStack& stack);
 
-// The internal path record i of StackEntryList gives entry `place`.
-std::string StackEntryPath(const SourceStack& stack, std::uint32_t place);
-
 // How the window names the source of an entry: the archive's file name, or the folder's name
 // followed by '/'.
 std::string SourceShortName(const StackSource& source);
