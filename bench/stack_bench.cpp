@@ -6,6 +6,9 @@
 //   stack/separately  each archive loaded with its folder tree, the folder listed
 //   stack/which       the sources opened, then one path looked up without the union
 //   stack/union-only  the union built again over sources already open
+//   stack/window      stack/open, then what the window adds to show it: the effective
+//                     entries laid out as one entry list and its folder tree built (the tree
+//                     view itself makes its rows on demand)
 //
 // Usage: tarvix_bench_stack [--smoke] [--work=DIR] [Google Benchmark options]
 
@@ -26,6 +29,7 @@
 #include "archive/folder_files.h"
 #include "archive/folder_index.h"
 #include "archive/source_stack.h"
+#include "archive/stack_entry_list.h"
 #include "dat_writer.h"
 #include "synthetic_dat.h"
 
@@ -106,6 +110,19 @@ void Open(benchmark::State& state, const StackFiles& files) {
     }
 }
 
+void ShownInWindow(benchmark::State& state, const StackFiles& files) {
+    for (auto _ : state) {
+        const auto stack = OpenStack(files);
+        DatArchive shown;
+        shown.loadEntryList(files.sources.front().parent_path(), StackEntryList(*stack),
+                            stack->entries().size());
+        EntryTable table;
+        FolderIndex folders;
+        folders.BuildFolderTree(shown, table);
+        benchmark::DoNotOptimize(folders.nodeCount());
+    }
+}
+
 void UnionOnly(benchmark::State& state, const StackFiles& files) {
     const auto stack = OpenStack(files);
     for (auto _ : state) {
@@ -172,6 +189,7 @@ int main(int argc, char** argv) {
     Tune(benchmark::RegisterBenchmark("stack/open", Open, files));
     Tune(benchmark::RegisterBenchmark("stack/separately", Separately, files));
     Tune(benchmark::RegisterBenchmark("stack/union-only", UnionOnly, files));
+    Tune(benchmark::RegisterBenchmark("stack/window", ShownInWindow, files));
     Tune(benchmark::RegisterBenchmark("stack/which", Which, files));
     int restCount = static_cast<int>(rest.size());
     benchmark::Initialize(&restCount, rest.data());

@@ -24,9 +24,11 @@ StartRequest ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     // "-platform" is one unknown option, reported whole, not eight unknown letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Looks into a Fallout 1 or Fallout 2 DAT archive and extracts files from it.\n"
-                       "Without ARCHIVE, a file dialog asks for one."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Looks into a Fallout 1 or Fallout 2 DAT archive and extracts files from it.\n"
+        "Without ARCHIVE, a file dialog asks for one. A folder in place of\n"
+        "ARCHIVE is opened as a game folder: its archives and patch folders\n"
+        "seen as the game sees them."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "archive/game_stack.h"
+#include "archive/stack_entry_list.h"
+
 namespace tarvix {
 
 // Loaded into a session of its own first, so that a refusal leaves no table or index pointing
@@ -14,6 +17,18 @@ DatArchive::LoadResult ArchiveSession::open(const std::filesystem::path& path) {
     return result;
 }
 
+DatArchive::LoadResult ArchiveSession::openGame(const std::filesystem::path& dir) {
+    OpenedGameStack opened = OpenGameStack(dir);
+    if (!opened.stack) return {false, opened.error, {}};
+    ArchiveSession loaded;
+    loaded.archive_.loadEntryList(dir, StackEntryList(*opened.stack),
+                                  opened.stack->entries().size());
+    loaded.folders_.BuildFolderTree(loaded.archive_, loaded.table_);
+    loaded.stack_ = std::move(opened.stack);
+    if (!replaceWith(loaded)) return {false, messages::kSessionInUse, {}};
+    return {true, {}, {}};
+}
+
 // The archive's entry list moves with the swap without changing its address, so the table and
 // the index, moved alongside, keep pointing into it.
 bool ArchiveSession::replaceWith(ArchiveSession& loaded) {
@@ -21,6 +36,7 @@ bool ArchiveSession::replaceWith(ArchiveSession& loaded) {
     archive_.swap(loaded.archive_);
     std::swap(table_, loaded.table_);
     std::swap(folders_, loaded.folders_);
+    std::swap(stack_, loaded.stack_);
     return true;
 }
 

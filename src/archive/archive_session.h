@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
 #include "archive/folder_index.h"
+#include "archive/source_stack.h"
 
 namespace tarvix {
 
@@ -27,6 +29,11 @@ public:
     // Loads `path` and builds its table and index in place of what the session held. A
     // refusal leaves the session closed; while the session is in use, nothing changes.
     DatArchive::LoadResult open(const std::filesystem::path& path);
+    // Opens the stack the game installed in `dir` reads (OpenGameStack) in the same way. The
+    // archive then has no file: its entry list is the stack's effective entries, entry i being
+    // stack()->entries()[i] (StackEntryList), and `dir` is its path. Missing sources are left
+    // out without a word; the message of a refusal names why.
+    DatArchive::LoadResult openGame(const std::filesystem::path& dir);
     // Takes over what `loaded` holds, and hands back what this one held, which closes with
     // `loaded`. Refused (false, nothing changes) while the session is in use.
     bool replaceWith(ArchiveSession& loaded);
@@ -38,6 +45,8 @@ public:
     const DatArchive& archive() const { return archive_; }
     const EntryTable& table() const { return table_; }
     const FolderIndex& folders() const { return folders_; }
+    // The stack shown, or null when the session shows one archive.
+    const SourceStack* stack() const { return stack_.get(); }
 
     // Keeps the session from being replaced or closed for as long as it lives. Made and
     // destroyed on the thread that owns the session.
@@ -56,6 +65,7 @@ private:
     DatArchive archive_;
     EntryTable table_;
     FolderIndex folders_;
+    std::unique_ptr<SourceStack> stack_;
     std::size_t users_ = 0;
 };
 

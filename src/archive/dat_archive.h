@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "archive/archive_file.h"
 #include "archive/archive_format.h"
@@ -48,6 +49,12 @@ public:
     // the file cannot be opened or holds 4 GiB or more (beyond what an entry can describe).
     bool loadLooseFile(const std::filesystem::path& root, const std::filesystem::path& relative,
                        std::string_view name);
+
+    // Takes `entryList`, `entries` whole records laid out as a Fallout 2 entry list, as the
+    // entry list of an archive that has no file: `path` names what it shows, and every read
+    // of stored bytes finds nothing. The records are trusted: they are made by this program.
+    void loadEntryList(const std::filesystem::path& path, std::vector<std::uint8_t> entryList,
+                       std::size_t entries);
 
     // Releases the entry list and closes the file.
     void CloseArchive();

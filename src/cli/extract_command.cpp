@@ -56,12 +56,9 @@ ExtractionPlan PlanFor(const CommandLine& line, const LoadedArchive& loaded,
 // With -v, each file written on stdout; always, on stderr, each file that a later entry of
 // the batch wrote over (with --flat, same-named entries of different folders), which would
 // otherwise be lost in silence.
-void ReportWrittenFiles(const CommandLine& line, const LoadedArchive& loaded,
-                        std::span<const EntryIndex> batch, const ExtractTarget& target,
-                        const BatchReport& report) {
-    const WrittenFiles written =
-        WrittenFilesOf(loaded.archive, loaded.table, batch, report.writtenPositions, target);
-    for (const std::string& replaced : ReplacedFileLines(loaded.table, written))
+void PrintWrittenFiles(const CommandLine& line, const WrittenFiles& written,
+                       const std::vector<std::string>& replacedLines) {
+    for (const std::string& replaced : replacedLines)
         std::fprintf(stderr, "%s\n", PrintableLine(replaced).c_str());
     if (!line.verbose) return;
     OutputBuffer out;
@@ -70,6 +67,22 @@ void ReportWrittenFiles(const CommandLine& line, const LoadedArchive& loaded,
         out.text() += '\n';
         out.lineDone();
     }
+}
+
+void ReportWrittenFiles(const CommandLine& line, const LoadedArchive& loaded,
+                        std::span<const EntryIndex> batch, const ExtractTarget& target,
+                        const BatchReport& report) {
+    const WrittenFiles written =
+        WrittenFilesOf(loaded.archive, loaded.table, batch, report.writtenPositions, target);
+    PrintWrittenFiles(line, written, ReplacedFileLines(loaded.table, written));
+}
+
+void ReportWrittenStackFiles(const CommandLine& line, const SourceStack& stack,
+                             std::span<const std::uint32_t> places, const ExtractTarget& target,
+                             const BatchReport& report) {
+    const WrittenFiles written =
+        StackWrittenFilesOf(stack, places, report.writtenPositions, target);
+    PrintWrittenFiles(line, written, ReplacedFileLines(stack, written));
 }
 
 // The batch's refusal or its failures, on standard error. False when it was refused whole.
@@ -108,6 +121,7 @@ int RunStackExtract(const CommandLine& line) {
         RunWatched([&] { report = ExtractStack(*stack, selection.entries, target, options); },
                    monitor, progress);
     if (!ReportFailures(report)) return kExitFailures;
+    ReportWrittenStackFiles(line, *stack, selection.entries, target, report);
     return ExitStatusOf(report, stopSignal, unmatched);
 }
 

@@ -5,6 +5,7 @@
 
 #include "archive/cp1252.h"
 #include "archive/dat_entry.h"
+#include "extract/stack_batch.h"
 #include "extract/written_path.h"
 
 namespace tarvix::cli {
@@ -23,18 +24,45 @@ WrittenFiles WrittenFilesOf(const DatArchive& archive, const EntryTable& table,
     return written;
 }
 
-std::vector<std::string> ReplacedFileLines(const EntryTable& table, const WrittenFiles& written) {
+WrittenFiles StackWrittenFilesOf(const SourceStack& stack, std::span<const std::uint32_t> places,
+                                 std::span<const std::size_t> writtenPositions,
+                                 const ExtractTarget& target) {
+    WrittenFiles written;
+    written.entries.reserve(writtenPositions.size());
+    written.paths.reserve(writtenPositions.size());
+    for (std::size_t position : writtenPositions) {
+        written.entries.push_back(places[position]);
+        written.paths.push_back(StackWrittenPath(stack, places[position], target));
+    }
+    return written;
+}
+
+namespace {
+
+// Entries by the name `nameOf` gives them.
+template <typename NameOf>
+std::vector<std::string> ReplacedLines(const WrittenFiles& written, NameOf nameOf) {
     std::vector<std::string> lines;
     std::unordered_map<std::string_view, EntryIndex> lastWriter;
     for (std::size_t i = 0; i < written.paths.size(); ++i) {
         const EntryIndex entry = written.entries[i];
         const auto [it, first] = lastWriter.try_emplace(written.paths[i], entry);
         if (first) continue;
-        lines.push_back(Cp1252ToUtf8(EntryName(table[it->second])) + ": replaced by " +
-                        Cp1252ToUtf8(EntryName(table[entry])) + " in " + written.paths[i]);
+        lines.push_back(Cp1252ToUtf8(nameOf(it->second)) + ": replaced by " +
+                        Cp1252ToUtf8(nameOf(entry)) + " in " + written.paths[i]);
         it->second = entry;
     }
     return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> ReplacedFileLines(const EntryTable& table, const WrittenFiles& written) {
+    return ReplacedLines(written, [&](EntryIndex entry) { return EntryName(table[entry]); });
+}
+
+std::vector<std::string> ReplacedFileLines(const SourceStack& stack, const WrittenFiles& written) {
+    return ReplacedLines(written, [&](EntryIndex place) { return stack.entries()[place].name; });
 }
 
 }  // namespace tarvix::cli

@@ -106,23 +106,6 @@ std::vector<PlannedOutput> PlanBatch(const DatArchive& archive, const EntryTable
     return plans;
 }
 
-// The room the batch needs against what the destination has, when it does not fit. An entry
-// written twice counts twice, and files the batch replaces are not subtracted: each new file
-// takes its room before the older one goes, and finding the older ones would cost a lookup
-// per entry. Cautious, then, for a batch written again over itself on a nearly full disk.
-std::optional<NoRoom> LackOfRoom(std::span<const PlannedOutput> plans,
-                                 const std::filesystem::path& destination) {
-    std::uint64_t needed = 0;
-    for (const PlannedOutput& plan : plans) {
-        if (!plan.refused) needed += plan.bytes;
-    }
-    struct statvfs space {};
-    if (needed == 0 || ::statvfs(destination.c_str(), &space) != 0) return std::nullopt;
-    const std::uint64_t available = std::uint64_t{space.f_bavail} * space.f_frsize;
-    if (needed <= available) return std::nullopt;
-    return NoRoom{needed, available};
-}
-
 // How many chains in a row a worker takes. Neighbouring entries share a folder, and workers
 // that create files in one folder at the same time wait for each other in the kernel; runs of
 // up to 16 keep them mostly apart while every worker still gets work to the end.
@@ -261,14 +244,32 @@ private:
 
 }  // namespace
 
+// The room the batch needs against what the destination has, when it does not fit. An entry
+// written twice counts twice, and files the batch replaces are not subtracted: each new file
+// takes its room before the older one goes, and finding the older ones would cost a lookup
+// per entry. Cautious, then, for a batch written again over itself on a nearly full disk.
+std::optional<NoRoom> LackOfRoom(std::span<const PlannedOutput> plans,
+                                 const std::filesystem::path& destination) {
+    std::uint64_t needed = 0;
+    for (const PlannedOutput& plan : plans) {
+        if (!plan.refused) needed += plan.bytes;
+    }
+    struct statvfs space {};
+    if (needed == 0 || ::statvfs(destination.c_str(), &space) != 0) return std::nullopt;
+    const std::uint64_t available = std::uint64_t{space.f_bavail} * space.f_frsize;
+    if (needed <= available) return std::nullopt;
+    return NoRoom{needed, available};
+}
+
 BatchReport ExtractBatch(const DatArchive& archive, const EntryTable& table,
                          std::span<const EntryIndex> entries, const ExtractTarget& target,
                          const BatchOptions& options) {
     BatchMonitor own;
     BatchMonitor& monitor = options.monitor ? *options.monitor : own;
-    monitor.start(entries.size(), StoredBytesOf(table, entries));
+    if (options.wholeBatch) monitor.start(entries.size(), StoredBytesOf(table, entries));
     const std::vector<PlannedOutput> plans = PlanBatch(archive, table, entries, target);
-    if (const auto lack = LackOfRoom(plans, target.destination)) {
+    if (const auto lack =
+            options.wholeBatch ? LackOfRoom(plans, target.destination) : std::nullopt) {
         BatchReport report;
         report.total = entries.size();
         report.noRoom = lack;
@@ -281,7 +282,7 @@ BatchReport ExtractBatch(const DatArchive& archive, const EntryTable& table,
         options.beforeEntry(entries.size(), entries.size());
     }
     BatchReport report = run.report();
-    monitor.finish();
+    if (options.wholeBatch) monitor.finish();
     return report;
 }
 

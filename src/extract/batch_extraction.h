@@ -40,6 +40,11 @@ struct BatchOptions {
     // far; returning false cancels the batch. With one thread, the calls come strictly
     // between entries.
     std::function<bool(std::size_t done, std::size_t total)> beforeEntry;
+    // False when the call writes one part of a larger batch (a stack's, source by source):
+    // the caller then checks the room for the whole and starts and finishes the monitor, so
+    // that progress runs once over everything and a refusal for lack of room comes before
+    // anything is written.
+    bool wholeBatch = true;
 };
 
 // Extracts `entries`, in parallel on all cores unless told otherwise. One entry's failure
@@ -54,6 +59,11 @@ struct BatchOptions {
 BatchReport ExtractBatch(const DatArchive& archive, const EntryTable& table,
                          std::span<const EntryIndex> entries, const ExtractTarget& target,
                          const BatchOptions& options = {});
+
+// The room that writing `plans` needs against what `destination`'s file system has free, when
+// it does not fit (the check ExtractBatch makes before writing).
+std::optional<NoRoom> LackOfRoom(std::span<const PlannedOutput> plans,
+                                 const std::filesystem::path& destination);
 
 // The report line of a failed entry: the outcome, preceded by the entry's internal path
 // (UTF-8) unless the outcome already names it ("Cannot write <name>", with the system's

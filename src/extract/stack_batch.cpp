@@ -1,5 +1,6 @@
 #include "extract/stack_batch.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <utility>
@@ -7,25 +8,14 @@
 
 #include "archive/cp1252.h"
 #include "archive/game_path.h"
+#include "extract/batch_figures.h"
 #include "extract/entry_check.h"
+#include "extract/loose_entry.h"
 #include "extract/stored_stream.h"
+#include "extract/written_path.h"
 
 namespace tarvix {
 namespace {
-
-// A folder's file as a one-entry archive with the table that points at its entry.
-struct LooseEntry {
-    DatArchive archive;
-    EntryTable table;
-
-    bool open(const StackSource& source, std::uint32_t index) {
-        if (!source.openLooseFile(index, archive)) return false;
-        // One slot, not EntryTable::reset's thousands: a stack may hold thousands of such
-        // files.
-        table.set(0, archive.dirBlock().data());
-        return true;
-    }
-};
 
 std::vector<std::string> CheckCopy(const SourceStack& stack, const StackEntry& entry,
                                    BatchMonitor* monitor) {
@@ -59,22 +49,87 @@ ExtractTarget TargetForFolder(const SourceStack& stack, std::uint32_t folder,
     return inFolder;
 }
 
-void AppendReport(BatchReport& into, BatchReport&& part) {
+// The entries of one (winning source, folder of the union) pair, and their positions in the
+// batch as asked for.
+struct StackGroup {
+    std::uint32_t source = 0;
+    std::uint32_t folder = 0;
+    std::vector<EntryIndex> indices;
+    std::vector<std::size_t> positions;
+};
+
+// By winning source, then by folder of the union in the order asked for: the order the groups
+// are written in. Within one source, of two entries that write the same file (with no folders
+// of their own) the later one asked for stays, as in one archive.
+std::vector<StackGroup> GroupPlaces(const SourceStack& stack,
+                                    std::span<const std::uint32_t> places) {
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::size_t> groupOf;
+    std::vector<StackGroup> groups;
+    for (std::size_t position = 0; position < places.size(); ++position) {
+        const StackEntry& entry = stack.entries()[places[position]];
+        const auto [at, added] = groupOf.try_emplace({entry.source, entry.folder}, groups.size());
+        if (added) groups.push_back({entry.source, entry.folder, {}, {}});
+        StackGroup& group = groups[at->second];
+        group.indices.push_back(entry.index);
+        group.positions.push_back(position);
+    }
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const StackGroup& a, const StackGroup& b) { return a.source < b.source; });
+    return groups;
+}
+
+// What every group will write, and the stored bytes the monitor counts: planned as a whole,
+// so that the room is checked once, before the first file.
+struct StackFigures {
+    std::vector<PlannedOutput> plans;
+    std::uint64_t storedBytes = 0;
+};
+
+StackFigures FiguresOf(const SourceStack& stack, const std::vector<StackGroup>& groups,
+                       const ExtractTarget& target) {
+    StackFigures figures;
+    for (const StackGroup& group : groups) {
+        const StackSource& source = stack.source(group.source);
+        const ExtractTarget inFolder = TargetForFolder(stack, group.folder, target);
+        if (source.kind() == StackSource::Kind::Archive) {
+            figures.storedBytes += StoredBytesOf(source.table(), group.indices);
+            for (EntryIndex index : group.indices) {
+                figures.plans.push_back(
+                    PlanOutput(source.archive(), source.table(), index, inFolder));
+            }
+            continue;
+        }
+        for (EntryIndex index : group.indices) {
+            figures.storedBytes += source.files()[index].size;
+            LooseEntry loose;
+            figures.plans.push_back(loose.open(source, index)
+                                        ? PlanOutput(loose.archive, loose.table, 0, inFolder)
+                                        : PlannedOutput{{}, 0, true});
+        }
+    }
+    return figures;
+}
+
+// A group's report into the whole batch's, its positions turned into the batch's.
+void AppendReport(BatchReport& into, BatchReport&& part, const StackGroup& group) {
     into.written += part.written;
     into.cancelled = into.cancelled || part.cancelled;
-    if (part.noRoom && !into.noRoom) into.noRoom = part.noRoom;
     for (std::string& failure : part.failures) into.failures.push_back(std::move(failure));
+    for (std::size_t position : part.writtenPositions) {
+        into.writtenPositions.push_back(group.positions[position]);
+    }
 }
 
 BatchReport ExtractFolderFiles(const StackSource& source, const std::vector<EntryIndex>& files,
                                const ExtractTarget& target, BatchMonitor* monitor) {
     BatchReport report;
     ExtractShared shared{monitor};
-    for (EntryIndex index : files) {
+    for (std::size_t position = 0; position < files.size(); ++position) {
         if (CancelRequested(monitor)) {
             report.cancelled = true;
             break;
         }
+        const EntryIndex index = files[position];
         LooseEntry loose;
         const EntryOutcome outcome =
             loose.open(source, index)
@@ -83,6 +138,7 @@ BatchReport ExtractFolderFiles(const StackSource& source, const std::vector<Entr
         if (monitor) monitor->fileDone();
         if (outcome.ok()) {
             ++report.written;
+            report.writtenPositions.push_back(position);
         } else {
             report.cancelled = report.cancelled || outcome.kind == OutcomeKind::Cancelled;
             report.failures.push_back(FailureLine(Cp1252ToUtf8(source.entryName(index)), outcome));
@@ -117,29 +173,50 @@ ArchiveCheckReport CheckStack(const SourceStack& stack, const CheckOptions& opti
 
 BatchReport ExtractStack(const SourceStack& stack, std::span<const std::uint32_t> places,
                          const ExtractTarget& target, const BatchOptions& options) {
-    // By winning source, then by folder of the union.
-    std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<EntryIndex>> groups;
-    for (std::uint32_t place : places) {
-        const StackEntry& entry = stack.entries()[place];
-        groups[{entry.source, entry.folder}].push_back(entry.index);
-    }
+    const std::vector<StackGroup> groups = GroupPlaces(stack, places);
+    const StackFigures figures = FiguresOf(stack, groups, target);
+    BatchMonitor own;
+    BatchMonitor& monitor = options.monitor ? *options.monitor : own;
+    monitor.start(places.size(), figures.storedBytes);
     BatchReport report;
     report.total = places.size();
-    BatchOptions batch = options;
-    batch.beforeEntry = nullptr;
-    for (const auto& [key, indices] : groups) {
-        if (report.cancelled) break;
-        const StackSource& source = stack.source(key.first);
-        const ExtractTarget inFolder = TargetForFolder(stack, key.second, target);
-        if (source.kind() == StackSource::Kind::Archive) {
-            AppendReport(report,
-                         ExtractBatch(source.archive(), source.table(), indices, inFolder, batch));
-        } else {
-            AppendReport(report, ExtractFolderFiles(source, indices, inFolder, options.monitor));
-        }
+    report.noRoom = LackOfRoom(figures.plans, target.destination);
+    if (report.noRoom) {
+        monitor.finish();
+        return report;
     }
-    if (options.monitor) options.monitor->finish();
+    BatchOptions part = options;
+    part.monitor = &monitor;
+    part.beforeEntry = nullptr;
+    part.wholeBatch = false;
+    for (const StackGroup& group : groups) {
+        if (report.cancelled || monitor.cancelRequested()) {
+            report.cancelled = true;
+            break;
+        }
+        const StackSource& source = stack.source(group.source);
+        const ExtractTarget inFolder = TargetForFolder(stack, group.folder, target);
+        BatchReport written =
+            source.kind() == StackSource::Kind::Archive
+                ? ExtractBatch(source.archive(), source.table(), group.indices, inFolder, part)
+                : ExtractFolderFiles(source, group.indices, inFolder, &monitor);
+        AppendReport(report, std::move(written), group);
+    }
+    monitor.finish();
     return report;
+}
+
+std::string StackWrittenPath(const SourceStack& stack, std::uint32_t place,
+                             const ExtractTarget& target) {
+    const StackEntry& entry = stack.entries()[place];
+    const StackSource& source = stack.source(entry.source);
+    const ExtractTarget inFolder = TargetForFolder(stack, entry.folder, target);
+    if (source.kind() == StackSource::Kind::Archive) {
+        return WrittenPathOf(source.archive(), source.table(), entry.index, inFolder);
+    }
+    LooseEntry loose;
+    if (!loose.open(source, entry.index)) return {};
+    return WrittenPathOf(loose.archive, loose.table, 0, inFolder);
 }
 
 }  // namespace tarvix

@@ -1,5 +1,8 @@
 #include "ui/archive_opening.h"
 
+#include <system_error>
+
+#include "archive/stack_entry_list.h"
 #include "ui/qt_text.h"
 #include "ui/typed_file_name.h"
 
@@ -23,6 +26,32 @@ bool OpenArchiveInto(ArchiveSession& session, const std::filesystem::path& path,
     if (result.ok) return session.replaceWith(loaded);
     ShowRefusal(result, path, dialogs);
     return false;
+}
+
+bool OpenGameInto(ArchiveSession& session, const std::filesystem::path& dir, UserDialogs& dialogs) {
+    ArchiveSession loaded;
+    const DatArchive::LoadResult result = loaded.openGame(dir);
+    if (result.ok) return session.replaceWith(loaded);
+    dialogs.showMessage(result.message);
+    return false;
+}
+
+bool OpenPathInto(ArchiveSession& session, const std::filesystem::path& path,
+                  UserDialogs& dialogs) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return OpenGameInto(session, path, dialogs);
+    return OpenArchiveInto(session, path, dialogs);
+}
+
+std::vector<QString> StackSourceNames(const ArchiveSession& session) {
+    std::vector<QString> names;
+    if (const SourceStack* stack = session.stack()) {
+        for (std::uint32_t place = 0; place < stack->sourceCount(); ++place) {
+            names.push_back(
+                FromFsPath(std::filesystem::path(SourceShortName(stack->source(place)))));
+        }
+    }
+    return names;
 }
 
 void ShowRefusal(const DatArchive::LoadResult& result, const std::filesystem::path& path,

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QString>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/archive_session.h"
 #include "ui/user_dialogs.h"
@@ -18,6 +20,18 @@ std::optional<std::filesystem::path> ChooseArchive(UserDialogs& dialogs);
 // when it cannot be opened at all), then "Cannot open DAT file :(".
 bool OpenArchiveInto(ArchiveSession& session, const std::filesystem::path& path,
                      UserDialogs& dialogs);
+
+// Opens the game folder `dir` in `session` (ArchiveSession::openGame) in place of what it
+// shows; a refusal leaves the session as it was and is shown as one message, saying why.
+bool OpenGameInto(ArchiveSession& session, const std::filesystem::path& dir, UserDialogs& dialogs);
+
+// A folder as a game folder (OpenGameInto), anything else as an archive (OpenArchiveInto): what
+// a path given at start-up means.
+bool OpenPathInto(ArchiveSession& session, const std::filesystem::path& path, UserDialogs& dialogs);
+
+// How the file list names each source of the stack the session shows, by place; nothing for an
+// archive.
+std::vector<QString> StackSourceNames(const ArchiveSession& session);
 
 // Shows why `path` was refused, as OpenArchiveInto does.
 void ShowRefusal(const DatArchive::LoadResult& result, const std::filesystem::path& path,

@@ -133,6 +133,10 @@ void CExtractDlg::createActions() {
     openAction_ = make(tr("&Open..."), &CExtractDlg::OpenAnother);
     openAction_->setShortcut(QKeySequence::Open);
     addAction(openAction_);
+    openGameAction_ = make(tr("Open &game folder..."), &CExtractDlg::OpenGameFolder);
+    openGameAction_->setObjectName(QStringLiteral("openGameFolder"));
+    openGameAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    addAction(openGameAction_);
     extractAction_ = make(tr("Extract"), &CExtractDlg::ExtractSelected);
     extractRowsAction_ = make(tr("&Extract..."), &CExtractDlg::ExtractSelected);
     extractRowsAction_->setObjectName(QStringLiteral("extractRows"));
@@ -203,8 +207,7 @@ void CExtractDlg::wireEvents() {
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { extractRowsAction_->setEnabled(list_->selectionModel()->hasSelection()); });
     // F3 and the list's context menu open the viewer on the current row (preview_controller.h).
-    preview_ = new PreviewController(this, list_, listModel_, session_.archive(), session_.table(),
-                                     session_.folders());
+    preview_ = new PreviewController(this, list_, listModel_, session_);
     preview_->addMenuAction(extractRowsAction_);
 }
 
@@ -225,6 +228,7 @@ void CExtractDlg::OnInitDialog() {
         dialogs_.showMessage(messages::kCannotOpen);
     } else if (BuildFolderTree(*path)) {
         ShowArchiveInCaption();
+        sourceNames_ = StackSourceNames(session_);
     }
     ShowEmptyListHint();
     pathBox_->setReadOnly(true);
@@ -234,7 +238,7 @@ void CExtractDlg::OnInitDialog() {
 
 bool CExtractDlg::BuildFolderTree(const std::filesystem::path& path) {
     treeModel_->beginRebuild();
-    const bool opened = OpenArchiveInto(session_, path, dialogs_);
+    const bool opened = OpenPathInto(session_, path, dialogs_);
     treeModel_->endRebuild();
     return opened;
 }

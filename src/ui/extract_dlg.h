@@ -47,6 +47,7 @@ inline constexpr const char* kVersionText =
     "TARVIX - Quorvane\nVersion 0.91 Alpha\nAll suggestions: tarvix@example.org";
 inline constexpr const char* kExtractDialogTitle = "Choose path to extract files to..";
 inline constexpr const char* kChooseFolderTitle = "Choose folder to extract to";
+inline constexpr const char* kChooseGameFolderTitle = "Choose the game folder";
 inline constexpr const char* kEmptyListHint = "Open an archive with Ctrl+O, or drop one here.";
 
 // The program's one window: the folder tree, the file list of the selected folder, the
@@ -71,6 +72,11 @@ public:
     // refused archive is reported and the current one stays as it was.
     void OpenAnother();
     void OpenAnotherArchive(const std::filesystem::path& path);
+    // Asks for a game folder (Ctrl+Shift+O), or opens `dir`, and shows the stack of archives
+    // and folders the game installed there reads, in place of what is shown. A refused folder
+    // is reported and what was shown stays as it was.
+    void OpenGameFolder();
+    void OpenGameFolderAt(const std::filesystem::path& dir);
 
     std::string GetSelectedFolderPath() const;  // Windows-1252 bytes
     std::vector<int> SelectedRows() const;      // in display order
@@ -111,6 +117,10 @@ private:
     // Opens `path` in the session and shows its folders; a refusal has been reported.
     bool BuildFolderTree(const std::filesystem::path& path);
     void ShowArchiveInCaption();
+    // Shows what `loaded` holds in place of the session's, which closes with `loaded`.
+    void ShowLoaded(ArchiveSession& loaded);
+    // The list's second column over a stack: each entry's source, by its place in the stack.
+    FileListModel::SourceOf SourceColumn() const;
     void ShowVersion();
 
     void FillFileList();
@@ -147,6 +157,7 @@ private:
     bool fillingList_ = false;
     bool extractWanted_ = false;          // the Extract button's state apart from a batch
     std::optional<int> closeAfterBatch_;  // the result to end with once the batch has stopped
+    std::vector<QString> sourceNames_;    // of the stack shown, by place; empty for an archive
     QSize initialSize_;
     QRect initialSplitter_;
 
@@ -166,6 +177,7 @@ private:
     // Commands that must wait while a batch runs; the job's busy signal disables them all.
     QActionGroup* waiting_ = nullptr;
     QAction* openAction_ = nullptr;         // Ctrl+O
+    QAction* openGameAction_ = nullptr;     // Ctrl+Shift+O, also in the tree's folder menu
     QAction* extractAction_ = nullptr;      // the Extract button and a double-click
     QAction* extractRowsAction_ = nullptr;  // the list's context menu, with rows selected
     QAction* extractFolderAction_ = nullptr;

@@ -39,13 +39,22 @@ void CExtractDlg::FillFileList() {
         listModel_->clear();
     } else {
         listModel_->setFiles(session_.folders().filesOf(treeModel_->nodeOf(selected.constFirst())),
-                             session_.table());
+                             session_.table(), SourceColumn());
     }
     list_->selectionModel()->clear();
     // A model reset drops the selection without a selectionChanged signal.
     extractRowsAction_->setEnabled(false);
     fillingList_ = false;
     UpdateSelectionStatus();
+}
+
+FileListModel::SourceOf CExtractDlg::SourceColumn() const {
+    const SourceStack* stack = session_.stack();
+    if (!stack) return {};
+    return [this, stack](EntryIndex entry) {
+        if (entry >= stack->entries().size()) return QString();
+        return sourceNames_[stack->entries()[entry].source];
+    };
 }
 
 void CExtractDlg::OnListClick() {

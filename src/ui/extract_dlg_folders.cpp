@@ -16,6 +16,7 @@ void CExtractDlg::ShowFolderMenu(const QPoint& globalPos) {
     menu.addAction(extractAllAction_);
     menu.addSeparator();
     QAction* find = menu.addAction(tr("F&ind files..."));
+    menu.addAction(openGameAction_);
     if (extracting()) menu.setEnabled(false);
     if (menu.exec(globalPos) == find) OpenFindWindow();
 }

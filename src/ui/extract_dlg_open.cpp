@@ -1,6 +1,6 @@
-// Opening archives after start-up: Ctrl+O and a file dropped on the window. One archive is open
-// at a time, and another replaces it only once it has loaded; a refused one leaves the window
-// as it was.
+// Opening archives after start-up: Ctrl+O, a file dropped on the window and a game folder
+// (Ctrl+Shift+O). One archive or game is open at a time, and another replaces it only once it
+// has loaded; a refused one leaves the window as it was.
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -44,6 +44,26 @@ void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
         ShowRefusal(result, path, dialogs_);
         return;
     }
+    ShowLoaded(loaded);
+}
+
+void CExtractDlg::OpenGameFolder() {
+    if (const auto chosen = dialogs_.chooseFolder(kChooseGameFolderTitle)) {
+        OpenGameFolderAt(*chosen);
+    }
+}
+
+void CExtractDlg::OpenGameFolderAt(const std::filesystem::path& dir) {
+    ArchiveSession loaded;
+    const DatArchive::LoadResult result = loaded.openGame(dir);
+    if (!result.ok) {
+        dialogs_.showMessage(result.message);
+        return;
+    }
+    ShowLoaded(loaded);
+}
+
+void CExtractDlg::ShowLoaded(ArchiveSession& loaded) {
     if (session_.inUse()) return;
     // The find window searches the entry list that is about to go, and the viewer shows one of
     // its entries: the one is made afresh on the next Ctrl+F, the other closes.
@@ -53,6 +73,7 @@ void CExtractDlg::OpenAnotherArchive(const std::filesystem::path& path) {
     listModel_->clear();
     treeModel_->beginRebuild();
     session_.replaceWith(loaded);  // the old archive closes with `loaded`
+    sourceNames_ = StackSourceNames(session_);
     treeModel_->endRebuild();
     ShowArchiveInCaption();
     FillFileList();

@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "extract/batch_extraction.h"
+#include "extract/session_batch.h"
 
 namespace tarvix {
 namespace {
@@ -18,8 +18,7 @@ std::string ExtractAndReport(const ArchiveSession& session, const ExtractionPlan
     try {
         BatchOptions options;
         options.monitor = &monitor;
-        const BatchReport report =
-            ExtractBatch(session.archive(), session.table(), plan.entries, plan.target, options);
+        const BatchReport report = ExtractFromSession(session, plan, options);
         return FormatBatchReport(report);
     } catch (const std::exception& error) {
         monitor.finish();

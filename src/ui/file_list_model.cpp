@@ -9,12 +9,14 @@ namespace tarvix {
 
 FileListModel::FileListModel(QObject* parent) : QAbstractListModel(parent) {}
 
-void FileListModel::setFiles(std::span<const EntryIndex> entries, const EntryTable& table) {
+void FileListModel::setFiles(std::span<const EntryIndex> entries, const EntryTable& table,
+                             const SourceOf& sourceOf) {
     beginResetModel();
     rows_.clear();
     rows_.reserve(entries.size());
     for (EntryIndex entry : entries) {
-        rows_.push_back({FromCp1252(SplitFolderAndFile(EntryName(table[entry])).file), entry});
+        rows_.push_back({FromCp1252(SplitFolderAndFile(EntryName(table[entry])).file), entry,
+                         sourceOf ? sourceOf(entry) : QString()});
     }
     sortRows();
     endResetModel();
@@ -62,10 +64,15 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size()) return {};
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
             return textAt(index.row());
+        case Qt::AccessibleTextRole:
+            // A screen reader hears the source after the name, as the eye sees it.
+            if (sourceAt(index.row()).isEmpty()) return textAt(index.row());
+            return textAt(index.row()) + QStringLiteral(", ") + sourceAt(index.row());
         case Qt::UserRole:
             return QVariant::fromValue(entryAt(index.row()));
+        case kSourceRole:
+            return sourceAt(index.row());
         default:
             return {};
     }

@@ -3,25 +3,49 @@
 #include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <array>
 #include <functional>
 #include <vector>
 
+#include "ui/file_list_model.h"
+
 namespace tarvix {
 namespace {
 
-// Every item takes the list's column width; the view asks only once per layout, since all
-// items are the same size.
+// Every item takes the list's column width, and the source column's beside it when there is
+// one; the view asks only once per layout, since all items are the same size.
 class ColumnDelegate : public QStyledItemDelegate {
 public:
     explicit ColumnDelegate(FileListView* view) : QStyledItemDelegate(view), view_(view) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setWidth(std::max(size.width(), view_->columnWidth()));
+        size.setWidth(std::max(size.width(), view_->columnWidth()) + view_->sourceColumnWidth());
         return size;
+    }
+
+    // The name as a one-column list draws it, then the source to its right, in the name's
+    // colours so that a selected row reads as one.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QString source = index.data(FileListModel::kSourceRole).toString();
+        if (source.isEmpty() || view_->sourceColumnWidth() == 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem whole = option;
+        initStyleOption(&whole, index);
+        whole.text = source;
+        whole.rect = option.rect.adjusted(view_->columnWidth(), 0, 0, 0);
+        whole.state &= ~QStyle::State_HasFocus;
+        whole.features &= ~QStyleOptionViewItem::HasDecoration;
+        view_->style()->drawControl(QStyle::CE_ItemViewItem, &whole, painter, view_);
+        QStyleOptionViewItem name = option;
+        name.rect.setWidth(view_->columnWidth());
+        QStyledItemDelegate::paint(painter, name, index);
     }
 
 private:
@@ -84,6 +108,32 @@ void FileListView::measureColumns() {
     // The style's item margins on both sides, as the delegate adds them to a text's width.
     columnWidth_ =
         widest + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
+    measureSourceColumn();
+}
+
+// A stack has a handful of sources, so the distinct names are few and each is shaped once.
+// Rows name a source all or none, so a list whose first row names none (one archive's) costs
+// nothing more.
+void FileListView::measureSourceColumn() {
+    const QFontMetrics metrics(font());
+    QSet<QString> seen;
+    int widest = 0;
+    const int rows = model()->rowCount();
+    if (rows == 0 || model()->index(0, 0).data(FileListModel::kSourceRole).toString().isEmpty()) {
+        sourceColumnWidth_ = 0;
+        return;
+    }
+    for (int row = 0; row < rows; ++row) {
+        const QString source = model()->index(row, 0).data(FileListModel::kSourceRole).toString();
+        if (source.isEmpty() || seen.contains(source)) continue;
+        seen.insert(source);
+        widest = std::max(widest, metrics.horizontalAdvance(source));
+    }
+    sourceColumnWidth_ =
+        widest == 0
+            ? 0
+            : widest + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+                  4;
 }
 
 void FileListView::mousePressEvent(QMouseEvent* event) {

@@ -18,6 +18,9 @@ public:
 
     // Width of a column: the widest name of the list, so that no name is cut short.
     int columnWidth() const { return columnWidth_; }
+    // Width of the second column, the widest source named (FileListModel::kSourceRole), beside
+    // each name; 0 when no row names one, as over a single archive.
+    int sourceColumnWidth() const { return sourceColumnWidth_; }
 
     // A hint drawn in the middle of the list while it has no rows; empty for none.
     void setPlaceholderText(const QString& text);
@@ -37,8 +40,10 @@ protected:
 
 private:
     void measureColumns();
+    void measureSourceColumn();
 
     int columnWidth_ = 0;
+    int sourceColumnWidth_ = 0;
     QString placeholder_;
     bool selectionChangedSincePress_ = false;
 };

@@ -7,7 +7,7 @@
 #include <cctype>
 
 #include "archive/dat_entry.h"
-#include "extract/entry_content.h"
+#include "extract/session_content.h"
 #include "preview/preview_content.h"
 #include "ui/preview_window.h"
 #include "ui/qt_text.h"
@@ -27,15 +27,12 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 PreviewController::PreviewController(QWidget* owner, FileListView* list, const FileListModel* model,
-                                     const DatArchive& archive, const EntryTable& table,
-                                     const FolderIndex& folders)
+                                     const ArchiveSession& session)
     : QObject(owner),
       owner_(owner),
       list_(list),
       model_(model),
-      archive_(archive),
-      table_(table),
-      folders_(folders),
+      session_(session),
       view_(new QAction(tr("&View"), list)) {
     view_->setShortcut(Qt::Key_F3);
     view_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -128,9 +125,9 @@ void PreviewController::showCurrent() {
     const QModelIndex current = list_->currentIndex();
     if (!window_ || !current.isValid()) return;
     const EntryIndex index = model_->entryAt(current.row());
-    const EntryInfo info = GetEntryInfo(table_, index);
+    const EntryInfo info = SessionEntryInfo(session_, index);
     const EntryFacts facts{info.name, info.type, info.realSize, info.storedSize, info.format};
-    EntryContent content = LoadEntryContent(archive_, table_, index);
+    EntryContent content = LoadSessionContent(session_, index);
     window_->showContent(FromCp1252(info.name),
                          PreparePreview(facts, std::move(content), archivePalette()));
 }
@@ -139,13 +136,14 @@ void PreviewController::showCurrent() {
 const std::optional<Palette>& PreviewController::archivePalette() {
     if (paletteLooked_) return palette_;
     paletteLooked_ = true;
-    const FolderNode& root = folders_.node(FolderIndex::kRoot);
+    const FolderIndex& folders = session_.folders();
+    const FolderNode& root = folders.node(FolderIndex::kRoot);
     for (NodeId child : root.children) {
-        if (!EqualsIgnoringCase(folders_.node(child).name, kArchivePaletteName)) continue;
-        for (EntryIndex entry : folders_.filesOf(child)) {
-            const EntryInfo info = GetEntryInfo(table_, entry);
+        if (!EqualsIgnoringCase(folders.node(child).name, kArchivePaletteName)) continue;
+        for (EntryIndex entry : folders.filesOf(child)) {
+            const EntryInfo info = GetEntryInfo(session_.table(), entry);
             if (!EqualsIgnoringCase(info.name, kArchivePaletteName)) continue;
-            const EntryContent content = LoadEntryContent(archive_, table_, entry);
+            const EntryContent content = LoadSessionContent(session_, entry);
             if (content.status == EntryContent::Status::Ok) palette_ = ParsePalette(content.bytes);
             if (palette_) return palette_;
         }

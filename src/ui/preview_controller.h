@@ -6,9 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "archive/dat_archive.h"
-#include "archive/entry_table.h"
-#include "archive/folder_index.h"
+#include "archive/archive_session.h"
 #include "preview/palette.h"
 #include "ui/file_list_model.h"
 #include "ui/file_list_view.h"
@@ -25,8 +23,7 @@ class PreviewController : public QObject {
 
 public:
     PreviewController(QWidget* owner, FileListView* list, const FileListModel* model,
-                      const DatArchive& archive, const EntryTable& table,
-                      const FolderIndex& folders);
+                      const ArchiveSession& session);
 
     QAction* viewAction() const { return view_; }
     // Offers `action` in the list's context menu, below "View", as it is enabled.
@@ -51,9 +48,7 @@ private:
     QWidget* owner_;
     FileListView* list_;
     const FileListModel* model_;
-    const DatArchive& archive_;
-    const EntryTable& table_;
-    const FolderIndex& folders_;
+    const ArchiveSession& session_;
     QAction* view_;
     std::vector<QAction*> menuActions_;
     PreviewWindow* window_ = nullptr;

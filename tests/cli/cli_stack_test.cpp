@@ -276,5 +276,54 @@ TEST_F(StackCliTest, FileAndFolderOfOnePathClashAsUsual) {
     }
 }
 
+// -v and the "replaced" lines over a stack, as over one archive: each written file on standard
+// output, in the order written, and each file a later entry wrote over on standard error.
+struct WrittenCase {
+    const char* what;
+    std::vector<std::string> args;  // after "extract -C out"
+    std::string out;
+    std::string err;
+};
+
+class StackWrittenTest : public CliTest, public ::testing::WithParamInterface<WrittenCase> {
+protected:
+    void SetUp() override {
+        fs::create_directories(work / "mod/b");
+        fs::create_directories(work / "mod/a");
+        work.write("mod/b/x.txt", "mod b");
+        work.write("mod/a/x.txt", "mod a");
+        Archive({Make("A\\X.TXT", "base a"), Make("C\\x.txt", "base c")}, {}, "base.dat");
+        fs::create_directory(work / "out");
+    }
+};
+
+TEST_P(StackWrittenTest, ReportsWhatWasWritten) {
+    const WrittenCase& c = GetParam();
+    std::vector<std::string> args = {"extract", "-C", "out"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Written, StackWrittenTest,
+    ::testing::Values(WrittenCase{"verbose, the folder's files first",
+                                  {"-v", "-L", "mod", "-L", "base.dat"},
+                                  "a/x.txt\nb/x.txt\nC/x.txt\n",
+                                  ""},
+                      WrittenCase{"quiet without -v", {"-L", "mod", "-L", "base.dat"}, "", ""},
+                      WrittenCase{"flat: the later of one source, then the later source",
+                                  {"--flat", "-v", "-L", "mod", "-L", "base.dat"},
+                                  "x.txt\nx.txt\nx.txt\n",
+                                  "a\\x.txt: replaced by b\\x.txt in x.txt\n"
+                                  "b\\x.txt: replaced by C\\x.txt in x.txt\n"},
+                      WrittenCase{"flat: the later source's file replaces the earlier's",
+                                  {"--flat", "-L", "base.dat", "-L", "mod"},
+                                  "",
+                                  "C\\x.txt: replaced by b\\x.txt in x.txt\n"}),
+    NameOfCase<WrittenCase>);
+
 }  // namespace
 }  // namespace tarvix::test

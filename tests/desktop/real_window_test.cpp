@@ -655,6 +655,95 @@ TEST_F(RealWindowTest, FindAFileByNameJumpToItAndExtractIt) {
     ASSERT_NO_FATAL_FAILURE(closeWithEscape(window));
 }
 
+// ---- A game folder ------------------------------------------------------------------------
+
+void PutU32(QByteArray& bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+// A Fallout 2 archive of stored entries: their bytes, FilesTotal, the entry list, the trailer.
+QByteArray StoredDat(const QList<QPair<QByteArray, QByteArray>>& entries) {
+    QByteArray data;
+    QByteArray list;
+    for (const auto& [name, content] : entries) {
+        PutU32(list, static_cast<std::uint32_t>(name.size()));
+        list += name;
+        list += '\0';
+        PutU32(list, static_cast<std::uint32_t>(content.size()));
+        PutU32(list, static_cast<std::uint32_t>(content.size()));
+        PutU32(list, static_cast<std::uint32_t>(data.size()));
+        data += content;
+    }
+    QByteArray file = data;
+    PutU32(file, static_cast<std::uint32_t>(entries.size()));
+    file += list;
+    const auto treeSize = static_cast<std::uint32_t>(list.size() + 4);
+    PutU32(file, treeSize);
+    PutU32(file, static_cast<std::uint32_t>(file.size() + 4));
+    return file;
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A game folder made here, opened with Ctrl+Shift+O over the archive named on the command line:
+// the file that critter.dat and master.dat both hold is found by name, shown with critter.dat
+// beside it (the screenshot), and Extract writes critter.dat's copy, the one the game reads.
+TEST_F(RealWindowTest, GameFolderFindTheWinningCopyAndExtractIt) {
+    const QString game = home_.filePath(QStringLiteral("game"));
+    ASSERT_TRUE(QDir().mkpath(game));
+    const QByteArray winning("the critter archive's hero");
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/critter.dat"),
+                           StoredDat({{"art\\critters\\hero.frm", winning}})));
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/master.dat"),
+                           StoredDat({{"ART\\CRITTERS\\HERO.FRM", "the master archive's hero"},
+                                      {"ART\\CRITTERS\\OTHER.FRM", "other"}})));
+    const QString destination = home_.filePath(QStringLiteral("winner"));
+    ASSERT_TRUE(QDir().mkpath(destination));
+    const QString archive = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
+
+    DieWithParent(app_);
+    app_.setProcessEnvironment(env_);
+    app_.setWorkingDirectory(home_.path());
+    app_.start(QStringLiteral(TARVIX_EXECUTABLE), {archive});
+    ASSERT_TRUE(app_.waitForStarted(kStepTimeoutMs)) << app_.errorString().toStdString();
+    const auto first = waitForWindow(archive + QStringLiteral(" - TARVIX v.09"));
+    ASSERT_TRUE(first) << "the archive named on the command line did not open; " << programOutput();
+
+    ASSERT_NO_FATAL_FAILURE(focus(*first));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+shift+o")}));
+    const auto chooser = waitForWindow(QStringLiteral("Choose the game folder"));
+    ASSERT_TRUE(chooser) << "Ctrl+Shift+O opened no folder chooser; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*chooser));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+a")}));
+    ASSERT_NO_FATAL_FAILURE(type(game));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return")}));
+    const auto window = waitForWindow(game + QStringLiteral(" - TARVIX v.09"));
+    ASSERT_TRUE(window) << "the game folder did not replace the archive; " << programOutput();
+
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("ctrl+f")}));
+    const auto find = waitForWindow(QStringLiteral("Find files"));
+    ASSERT_TRUE(find) << "Ctrl+F opened no find window; " << programOutput();
+    ASSERT_NO_FATAL_FAILURE(focus(*find));
+    ASSERT_NO_FATAL_FAILURE(type(QStringLiteral("HERO.frm")));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Return"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(WaitUntil([&] { return !visible(*find); }, kStepTimeoutMs))
+        << "Escape did not close the find window";
+
+    const QString picture = QStringLiteral(TARVIX_GAME_FOLDER_SCREENSHOT);
+    screenshot(*window, picture);
+    ASSERT_NO_FATAL_FAILURE(focus(*window));
+    ASSERT_NO_FATAL_FAILURE(keys({QStringLiteral("Tab"), QStringLiteral("Tab"),
+                                  QStringLiteral("Tab"), QStringLiteral("Return")}));
+    ASSERT_NO_FATAL_FAILURE(saveInto(destination, QStringLiteral("hero.frm")));
+    ASSERT_NO_FATAL_FAILURE(expectFiles(destination, {{QStringLiteral("hero.frm"), winning}}));
+    ASSERT_NO_FATAL_FAILURE(closeWithEscape(*window));
+    std::printf("screenshot: %s\n", qPrintable(picture));
+}
+
 // ---- The viewer ----------------------------------------------------------------------------
 
 // Colours seen in a picture, by how many pixels have each.

@@ -48,18 +48,23 @@ TEST_F(MainWindowTest, ShortFileIsRefusedTheSameWay) {
 // named with the real reason before the window's own message.
 TEST_F(MainWindowTest, AnArchiveThatCannotBeOpenedIsNamedWithTheReason) {
     std::filesystem::create_directory(work / "folder.dat");
-    for (const auto& [name, reason] :
-         {std::pair{"missing.dat", std::errc::no_such_file_or_directory},
-          std::pair{"folder.dat", std::errc::is_a_directory}}) {
+    const auto cannotOpen = [&](const char* name, std::errc reason) {
+        return Strings{
+            "Cannot open " + (work / name).string() + ": " + std::make_error_code(reason).message(),
+            messages::kCannotOpen};
+    };
+    // A folder is opened as a game folder; one that holds none of the game's sources is
+    // refused as such.
+    for (const auto& [name, expected] :
+         {std::pair{"missing.dat", cannotOpen("missing.dat", std::errc::no_such_file_or_directory)},
+          std::pair{"folder.dat", Strings{(work / "folder.dat").string() +
+                                          " holds none of the game's archives or folders"}}}) {
         SCOPED_TRACE(name);
         dialogs.messages.clear();
         window = std::make_unique<CExtractDlg>(dialogs);
         window->setStartupArchive(work / name);
         window->show();
-        EXPECT_EQ(dialogs.messages,
-                  (Strings{"Cannot open " + (work / name).string() + ": " +
-                               std::make_error_code(reason).message(),
-                           messages::kCannotOpen}));
+        EXPECT_EQ(dialogs.messages, expected);
         EXPECT_EQ(window->windowTitle(), "TARVIX v0.9");
         EXPECT_EQ(list()->placeholderText(), kEmptyListHint);
     }

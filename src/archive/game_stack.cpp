@@ -1,0 +1,37 @@
+#include "archive/game_stack.h"
+
+#include <system_error>
+
+#include "archive/game_folder.h"
+
+namespace tarvix {
+
+OpenedGameStack OpenGameStack(const std::filesystem::path& dir) {
+    OpenedGameStack opened;
+    const std::string shown = dir.string();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) {
+        opened.error = shown + " " + messages::kNotAFolder;
+        return opened;
+    }
+    GameStackPlan plan = PlanGameStack(dir);
+    opened.missing = std::move(plan.missing);
+    if (plan.sources.empty()) {
+        opened.error = shown + " " + messages::kNoGameSources;
+        return opened;
+    }
+    auto stack = std::make_unique<SourceStack>();
+    for (const PlannedSource& planned : plan.sources) {
+        StackSource::Opened source = StackSource::Open(planned.path, planned.label);
+        if (!source.source) {
+            opened.error = planned.label + ": " + source.error;
+            return opened;
+        }
+        stack->add(std::move(source.source));
+    }
+    stack->build();
+    opened.stack = std::move(stack);
+    return opened;
+}
+
+}  // namespace tarvix
