@@ -46,6 +46,11 @@ Dat1File WithAttributes(Dat1File f, std::uint32_t attributes, std::optional<std:
     return f;
 }
 
+// Directories with empty names and no files: each takes 17 bytes, the fewest a directory can.
+std::vector<Dat1Directory> SmallestDirectories(std::size_t count) {
+    return std::vector<Dat1Directory>(count, Dat1Directory{"", {}});
+}
+
 std::vector<LoadCase> Cases() {
     const std::string sample = BuildDat1(
         {{".", {Dat1Stored("README.TXT", "hello")}},
@@ -69,6 +74,18 @@ std::vector<LoadCase> Cases() {
         {"no directory at all", BuildDat1({}), {}, messages::kSizeMismatch},
         {"DirectoryCount past the end",
          BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 99}),
+         {},
+         messages::kSizeMismatch},
+        {"a DirectoryCount of 200,000,000 in a small file",
+         BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 200000000}),
+         {},
+         messages::kSizeMismatch},
+        {"directories of 17 bytes each, the fewest possible",
+         BuildDat1(SmallestDirectories(5)),
+         {},
+         std::nullopt},
+        {"one directory more than 17 bytes each could hold",
+         BuildDat1(SmallestDirectories(5), Dat1Layout{.directoryCount = 6}),
          {},
          messages::kSizeMismatch},
         {"FileCount past the end", overrunCount, {}, messages::kSizeMismatch},
