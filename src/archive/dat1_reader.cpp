@@ -17,6 +17,7 @@ constexpr std::size_t kHeaderWords = 4;
 constexpr std::size_t kRecordFields = 16;                     // four words after the name
 constexpr std::size_t kRecordFixedBytes = 1 + kRecordFields;  // and the name's length byte
 constexpr std::size_t kLongestRecord = kRecordFixedBytes + 255;
+constexpr std::size_t kDirectoryFixedBytes = 1 + kHeaderWords * 4;  // name length, FileCount block
 // Bytes of an entry-list entry besides its path: NameSize, the zero byte and the Attributes
 // after the path, Type, RealSize, PackedSize, Offset.
 constexpr std::size_t kEntryBytesBesidesPath = 4 + kDat1NameTrailerBytes + kEntryFixedBytes - 4;
@@ -124,14 +125,16 @@ const std::uint8_t* TakeName(SequentialReader& in, std::size_t& size) {
 bool ReadDirectoryPrefixes(SequentialReader& in, std::vector<Prefix>& prefixes) {
     std::uint32_t count = 0;
     if (!TakeU32(in, count) || !in.take((kHeaderWords - 1) * 4)) return false;
-    // Each name takes at least its length byte, so a count beyond the bytes left is a lie.
-    if (count == 0 || count > in.remaining()) return false;
-    prefixes.resize(count);
-    for (Prefix& prefix : prefixes) {
+    // Each directory takes at least its name's length byte and its FileCount's four words, so
+    // a count beyond what the bytes left could hold is a lie. The prefixes grow as names are
+    // read, never by the count: a large file that is no archive may claim millions.
+    if (count == 0 || count > in.remaining() / kDirectoryFixedBytes) return false;
+    for (std::uint32_t d = 0; d < count; ++d) {
         std::size_t size = 0;
         const std::uint8_t* name = TakeName(in, size);
         if (!name) return false;
         const bool top = size == 1 && name[0] == '.';
+        Prefix& prefix = prefixes.emplace_back();
         prefix.size = top ? 0 : size + 1;
         prefix.padded.assign(prefix.size + kWordBytes, '\\');
         std::memcpy(prefix.padded.data(), name, top ? 0 : size);

@@ -46,12 +46,27 @@ Dat1File WithAttributes(Dat1File f, std::uint32_t attributes, std::optional<std:
     return f;
 }
 
+// Two empty files at offset 0, so that the file ends exactly where the last record does.
+std::string EndingAtTheLastRecord(const std::string& lastName, std::size_t cut = 0) {
+    Dat1File first = Dat1Stored("A", "");
+    Dat1File last = Dat1Stored(lastName, "");
+    first.offset = last.offset = 0;
+    const std::string bytes = BuildDat1({{"D", {first, last}}});
+    return bytes.substr(0, bytes.size() - cut);
+}
+
+// Directories with empty names and no files: each takes 17 bytes, the fewest a directory can.
+std::vector<Dat1Directory> SmallestDirectories(std::size_t count) {
+    return std::vector<Dat1Directory>(count, Dat1Directory{"", {}});
+}
+
 std::vector<LoadCase> Cases() {
     const std::string sample = BuildDat1(
         {{".", {Dat1Stored("README.TXT", "hello")}},
          {"ART\\CRITTERS", {Dat1Packed("HMJMPS.FRM", std::string(100, 'x')), Dat1Stored("A", "")}},
          {"TEXT", {WithAttributes(Dat1Stored("Q.BIN", "abcd"), 0x30, 2)}}});
     const std::string overrunCount = BuildDat1({{"D", {Dat1Stored("A", "abc")}, 2}});
+    const std::string longName(255, 'N');
     return {
         {"directories, the top one '.', in record order",
          sample,
@@ -71,7 +86,65 @@ std::vector<LoadCase> Cases() {
          BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 99}),
          {},
          messages::kSizeMismatch},
+        {"a DirectoryCount of 200,000,000 in a small file",
+         BuildDat1({{"D", {}}}, Dat1Layout{.directoryCount = 200000000}),
+         {},
+         messages::kSizeMismatch},
+        {"directories of 17 bytes each, the fewest possible",
+         BuildDat1(SmallestDirectories(5)),
+         {},
+         std::nullopt},
+        {"one directory more than 17 bytes each could hold",
+         BuildDat1(SmallestDirectories(5), Dat1Layout{.directoryCount = 6}),
+         {},
+         messages::kSizeMismatch},
         {"FileCount past the end", overrunCount, {}, messages::kSizeMismatch},
+        {"ending exactly at the last record",
+         EndingAtTheLastRecord("B"),
+         {{"D\\A", 0x20, PackingKind::Stored, 0, 0}, {"D\\B", 0x20, PackingKind::Stored, 0, 0}},
+         std::nullopt},
+        {"a 255-byte name ending exactly at the last record",
+         EndingAtTheLastRecord(longName),
+         {{"D\\A", 0x20, PackingKind::Stored, 0, 0},
+          {"D\\" + longName, 0x20, PackingKind::Stored, 0, 0}},
+         std::nullopt},
+        {"the last record's PackedSize cut by a byte",
+         EndingAtTheLastRecord("B", 1),
+         {},
+         messages::kSizeMismatch},
+        {"the last record's PackedSize missing",
+         EndingAtTheLastRecord("B", 4),
+         {},
+         messages::kSizeMismatch},
+        {"only the last record's name left",
+         EndingAtTheLastRecord("B", 16),
+         {},
+         messages::kSizeMismatch},
+        {"only the last record's length byte left",
+         EndingAtTheLastRecord("B", 17),
+         {},
+         messages::kSizeMismatch},
+        {"the last record missing", EndingAtTheLastRecord("B", 18), {}, messages::kSizeMismatch},
+        {"a 255-byte name, the last record cut by a byte",
+         EndingAtTheLastRecord(longName, 1),
+         {},
+         messages::kSizeMismatch},
+        {"a 255-byte name, its Offset cut in half",
+         EndingAtTheLastRecord(longName, 14),
+         {},
+         messages::kSizeMismatch},
+        {"a 255-byte name cut by a byte",
+         EndingAtTheLastRecord(longName, 17),
+         {},
+         messages::kSizeMismatch},
+        {"a 255-byte name, only its length byte left",
+         EndingAtTheLastRecord(longName, 271),
+         {},
+         messages::kSizeMismatch},
+        {"a 255-byte name, the last record missing",
+         EndingAtTheLastRecord(longName, 272),
+         {},
+         messages::kSizeMismatch},
         {"truncated in the last record", sample.substr(0, 200), {}, messages::kSizeMismatch},
         {"cut before the header ends", sample.substr(0, 10), {}, messages::kSizeMismatch},
         {"shorter than a DAT2 trailer", sample.substr(0, 5), {}, messages::kTooShort},

@@ -57,6 +57,57 @@ const StreamCase kStreamCases[] = {
                  "ab\xEE\xF3",
                  5),
      100, "abababab"},
+    // 9 literals end at 0xFF7; EE FF copies 18 from 0xFEE, 9 back: the copy's second half is
+    // its first.
+    {"a match of 18 at distance 9 repeats its first half",
+     std::string("\xFF"
+                 "12345678"
+                 "\x01"
+                 "9\xEE\xFF"),
+     100, "123456789123456789123456789"},
+    // 17 literals end at 0xFFF; EE FF copies 18 from 0xFEE, 17 back: the copy reads its own
+    // first byte as its last.
+    {"a match of 18 at distance 17 overlaps itself",
+     std::string("\xFF"
+                 "ABCDEFGH"
+                 "\xFF"
+                 "IJKLMNOP"
+                 "\x01"
+                 "Q\xEE\xFF"),
+     100,
+     "ABCDEFGHIJKLMNOPQ"
+     "ABCDEFGHIJKLMNOPQ"
+     "A"},
+    // 18 literals end at 0x000; EE FF copies 18 from 0xFEE, 18 back: source and target meet.
+    {"a match of 18 at distance 18 ends where it began",
+     std::string("\xFF"
+                 "abcdefgh"
+                 "\xFF"
+                 "ijklmnop"
+                 "\x03"
+                 "qr\xEE\xFF"),
+     100,
+     "abcdefghijklmnopqr"
+     "abcdefghijklmnopqr"},
+    // The same at distance 17, followed by six literals and a group of eight, so that the
+    // match is decoded inside a whole flag group too. Each of these rows writes other bytes
+    // than the row before: a decoder's window may take over the last one's memory, where a
+    // copy that read a byte before it was written would find the right one by chance.
+    {"a match of 18 at distance 17 inside a whole flag group",
+     std::string("\xFF"
+                 "01234567"
+                 "\xFF"
+                 "89ABCDEF"
+                 "\xFD"
+                 "G\xEE\xFF"
+                 "abcdef"
+                 "\xFF"
+                 "ghijklmn"),
+     1000,
+     "0123456789ABCDEFG"
+     "0123456789ABCDEFG"
+     "0"
+     "abcdefghijklmn"},
     {"a match wraps at 4096",
      std::string("\xFF"
                  "ABCDEFGH"
@@ -175,6 +226,10 @@ const ResetCase kResetCases[] = {
                  7),
      "abcd" + std::string(14, ' ') + "abcd", 4000},
     {"eight literals, no match", std::string("\xFF") + "ABCDEFGH", "ABCDEFGH", 9000},
+    // 'x' at 0xFEE, then ED F1 copies 4 from 0xFED, 2 back: one byte before this block's
+    // output, where the previous block's bytes still lie in the window.
+    {"a literal, then a match at distance 2 that starts on an initial space",
+     std::string("\x01x\xED\xF1", 4), "x x x", 20000},
 };
 
 TEST(LzssDecoderTest, EveryResetReadsTheInitialSpacesAgain) {
