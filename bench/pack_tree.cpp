@@ -36,6 +36,7 @@ int Pack(const char* tree, const char* out, int level, unsigned threads) {
     tarvix::SourceScan scan = tarvix::ScanSources(tree, {"."});
     tarvix::PackPlan plan;
     plan.target = out;
+    plan.replacing.kind = tarvix::ReplaceRule::Kind::Anything;  // each run writes over the last
     plan.added = std::move(scan.files);
     tarvix::PackOptions options;
     options.level = level;

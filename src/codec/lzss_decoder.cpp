@@ -31,6 +31,28 @@ void LzssDecoder::reset() {
     pendingMatch_ = false;
 }
 
+LzssDecoder::State LzssDecoder::save() const {
+    State state;
+    std::memcpy(state.dictionary.data(), window_.get() + write_ - kDictionaryBytes,
+                kDictionaryBytes);
+    state.position = (static_cast<std::uint32_t>(write_) + ringBase_) & kMask;
+    state.spaces = fresh_ + kDictionaryBytes > write_ ? fresh_ + kDictionaryBytes - write_ : 0;
+    state.flags = flags_;
+    state.pendingMatch = pendingMatch_;
+    state.firstMatchByte = firstMatchByte_;
+    return state;
+}
+
+void LzssDecoder::restore(const State& state) {
+    std::memcpy(window_.get(), state.dictionary.data(), kDictionaryBytes);
+    write_ = unsent_ = kDictionaryBytes;
+    fresh_ = std::min(state.spaces, kDictionaryBytes);
+    ringBase_ = (state.position - static_cast<std::uint32_t>(write_)) & kMask;
+    flags_ = state.flags;
+    pendingMatch_ = state.pendingMatch;
+    firstMatchByte_ = state.firstMatchByte;
+}
+
 std::uint8_t* LzssDecoder::copyMatch(std::uint8_t b0, std::uint8_t b1, std::uint8_t* to) const {
     const std::uint32_t offset = b0 | (std::uint32_t{b1} & 0xF0) << 4;
     const std::uint32_t length = MatchLength(b1);

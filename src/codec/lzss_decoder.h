@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -38,6 +39,22 @@ public:
 
     // Whether the data so far ends inside a match, which makes it damaged if nothing follows.
     bool inMatch() const { return pendingMatch_; }
+
+    // All a decoder needs to go on from where it is: the dictionary in output order and the
+    // flags pending, some 4 KiB where the decoder itself holds a 68 KiB window. Kept by those
+    // who restart decoding in the middle of a stream.
+    struct State {
+        std::array<std::uint8_t, kDictionaryBytes> dictionary{};  // oldest byte first
+        std::uint32_t position = 0;  // the dictionary position the next byte takes
+        std::size_t spaces = 0;      // how many of the oldest bytes are the first spaces
+        std::uint32_t flags = 0;
+        bool pendingMatch = false;
+        std::uint8_t firstMatchByte = 0;
+    };
+    // Only between decode() calls, when all that was decoded has been handed on.
+    State save() const;
+    // Goes on from `state` with nothing decoded and not handed on.
+    void restore(const State& state);
 
 private:
     // New output gathered in the window between two hand-ons.

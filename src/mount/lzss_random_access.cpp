@@ -62,7 +62,11 @@ void LzssRandomAccess::restartAt(const Point& point) {
     inputFill_ = 0;
     ended_ = false;
     if (!reading_) {
-        stream_ = point.stream ? *point.stream : LzssDecoder();
+        if (point.stream) {
+            stream_.restore(*point.stream);
+        } else {
+            stream_ = LzssDecoder();
+        }
         streamOutput_ = std::make_unique<DecodedOutput>(
             realSize_ - point.out,
             [this](const std::uint8_t* data, std::size_t size) { return keep(data, size); });
@@ -102,7 +106,7 @@ void LzssRandomAccess::notePoint(std::uint64_t in, std::uint64_t out, const Lzss
     const std::uint64_t span = stream ? streamSpan_ : kBlockSpan;
     if (out < points_.back().out + span) return;
     Point point{in, out, nullptr};
-    if (stream) point.stream = std::make_shared<const LzssDecoder>(*stream);
+    if (stream) point.stream = std::make_shared<const LzssDecoder::State>(stream->save());
     points_.push_back(std::move(point));
 }
 

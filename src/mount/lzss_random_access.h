@@ -52,9 +52,9 @@ public:
 
 private:
     struct Point {
-        std::uint64_t in = 0;                       // the stored byte where decoding begins again
-        std::uint64_t out = 0;                      // content before it
-        std::shared_ptr<const LzssDecoder> stream;  // one stream: the decoder's state there
+        std::uint64_t in = 0;   // the stored byte where decoding begins again
+        std::uint64_t out = 0;  // content before it
+        std::shared_ptr<const LzssDecoder::State> stream;  // one stream: the decoder's state there
     };
 
     Result readKnown(std::uint64_t offset, std::uint8_t* out, std::size_t size);

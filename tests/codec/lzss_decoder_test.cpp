@@ -170,6 +170,43 @@ TEST(LzssDecoderTest, WhatTheEncoderWritesComesBack) {
     EXPECT_LT(datwriter::LzssEncode(std::string(70000, 'z')).size(), 70000u / 8);
 }
 
+// A decoder saved after `cut` input bytes and restored into another, which has decoded other
+// data before (its window holds other bytes), goes on exactly as the first would have: at the
+// start (initial spaces), inside the first 4 KiB (spaces and output mixed), after the window
+// has moved, and one byte into a match.
+TEST(LzssDecoderTest, ASavedStateGoesOnAsTheDecoderWould) {
+    const std::string content = Sample(200000, 7);
+    const std::string packed = datwriter::LzssEncode(content);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(packed.data());
+    const std::size_t cuts[] = {0, 1, 9, 700, 1500, 90000, packed.size() / 2, packed.size() - 1};
+    for (const std::size_t cut : cuts) {
+        SCOPED_TRACE(cut);
+        std::string decoded;
+        DecodedOutput out(content.size(), [&decoded](const std::uint8_t* data, std::size_t size) {
+            decoded.append(reinterpret_cast<const char*>(data), size);
+            return true;
+        });
+        LzssDecoder first;
+        ASSERT_TRUE(first.decode(bytes, cut, out));
+        const LzssDecoder::State state = first.save();
+
+        LzssDecoder second;
+        std::string other;
+        DecodedOutput elsewhere(1 << 20, [&other](const std::uint8_t* data, std::size_t size) {
+            other.append(reinterpret_cast<const char*>(data), size);
+            return true;
+        });
+        const std::string noise = datwriter::LzssEncode(Sample(80000, 99));
+        ASSERT_TRUE(second.decode(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size(),
+                                  elsewhere));
+        second.restore(state);
+        ASSERT_TRUE(second.decode(bytes + cut, packed.size() - cut, out));
+        EXPECT_FALSE(second.inMatch());
+        ASSERT_TRUE(out.finish());
+        EXPECT_TRUE(decoded == content);
+    }
+}
+
 std::string Header(int n) {
     return datwriter::BlockHeader(n);
 }
