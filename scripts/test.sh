@@ -20,7 +20,8 @@ ctest --test-dir "$root/build" --output-on-failure -R "$real_window" --repeat un
     ctest --preset asan -E "$real_window" &&
     ctest --preset asan -R "$real_window" --repeat until-pass:2)
 
-# The threaded extraction under ThreadSanitizer: only the tests that run it (the preset's filter).
+# Threaded extraction and packing under ThreadSanitizer: only the tests that run them (the
+# preset's filter).
 (cd "$root" && cmake --preset tsan >/dev/null &&
     cmake --build --preset tsan --parallel "$(nproc 2>/dev/null || echo 2)" &&
     ctest --preset tsan)
