@@ -105,8 +105,23 @@ const std::vector<Dat1Shown>& Dat1Broken() {
     static const std::vector<Dat1Shown> files = {
         {"BROKEN/MATCH.INT", SampleContent(20'000, 6), 0x10, 20'000 - 1},
         {"BROKEN/HEADER.DAT", SampleContent(2 * kMiB, 7), 0x40, 40 * kBlockContent},
+        {"BROKEN/CUT.FRM", SampleContent(40'000, 11), 0x40, kBlockContent},
     };
     return files;
+}
+
+// Block 1 of `content` as literals, its last flag bit flipped: the block's last item is then a
+// match cut short, found only once the whole block has been decoded.
+std::string SecondBlockCutShort(const std::string& content) {
+    std::string literals;
+    for (std::size_t at = 0; at < kBlockContent; at += 8) {
+        literals.push_back(at + 8 < kBlockContent ? '\xFF' : '\x7F');
+        literals.append(content, kBlockContent + at, 8);
+    }
+    const std::string first = Blocks(content.substr(0, kBlockContent));
+    const std::string rest = Blocks(content.substr(2 * kBlockContent));
+    return first + static_cast<char>(literals.size() >> 8) +
+           static_cast<char>(literals.size() & 0xFF) + literals + rest;
 }
 
 fs::path BuildDat1(const TempDir& dir) {
@@ -129,6 +144,7 @@ fs::path BuildDat1(const TempDir& dir) {
                     static_cast<unsigned char>(blocks[at + 1])) &
                    0x7FFF);
     blocks[at] = blocks[at + 1] = '\0';
+    folders["BROKEN"][2].data = SecondBlockCutShort(Dat1Broken()[2].content);
     std::vector<datwriter::Dat1Directory> directories;
     for (auto& [name, files] : folders) directories.push_back({name, std::move(files)});
     return dir.write("fallout1.dat", datwriter::BuildDat1(directories));
