@@ -58,7 +58,8 @@ public:
         const std::uint64_t from = offset + done - header_.size() + skip_;
         const std::size_t want = size - done;
         if (stored_.read(from, out + done, want) != want) {
-            log_.once(id_, Problem(entries_, id_, kOutcomeCannotRead));
+            log_.once(id_, Problem(entries_, id_,
+                                   stored_.problem ? stored_.problem : kOutcomeCannotRead));
             return -EIO;
         }
         return static_cast<long>(size);

@@ -47,6 +47,7 @@ private:
                    const Report& report);
     void addFile(std::uint32_t place, std::uint32_t index, const Report& report);
     void readTimes();
+    bool changedSinceScan(std::uint32_t place, std::uint32_t index, const DatArchive& opened) const;
 
     std::unique_ptr<SourceStack> stack_;
     FoldedTree tree_;

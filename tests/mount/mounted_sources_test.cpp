@@ -184,6 +184,46 @@ TEST_F(MountedSourcesTest, DamagedLzssReadsAsEioAfterTheSoundBytesAndIsToldOnce)
     }
 }
 
+// A folder's file changed after the mount listed it: only the file listed is read.
+struct ChangeCase {
+    const char* name;
+    void (*change)(const fs::path& file);
+    bool readable;
+};
+
+class FolderFileChangeTest : public MountedSourcesTest,
+                             public testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(FolderFileChangeTest, AChangedFileReadsAsEioAndIsTold) {
+    fs::create_directories(dir_ / "data");
+    const fs::path file = dir_.write("data/notes.txt", "as listed");
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    mount({(dir_ / "data").string()});
+    GetParam().change(file);
+    int error = 0;
+    const std::string got = ReadWhole(mountPoint_ / "notes.txt", error);
+    EXPECT_EQ(error, GetParam().readable ? 0 : EIO);
+    EXPECT_EQ(got, GetParam().readable ? "as listed" : "");
+    const bool told =
+        program_->log().find("notes.txt: changed since it was mounted") != std::string::npos;
+    EXPECT_EQ(told, !GetParam().readable) << program_->log();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, FolderFileChangeTest,
+    testing::Values(ChangeCase{"Unchanged", [](const fs::path&) {}, true},
+                    ChangeCase{"Grown",
+                               [](const fs::path& f) { std::ofstream(f, std::ios::app) << "!"; },
+                               false},
+                    ChangeCase{"RewrittenSameSize",
+                               [](const fs::path& f) { std::ofstream(f) << "as LISTED"; }, false},
+                    ChangeCase{"Touched",
+                               [](const fs::path& f) {
+                                   fs::last_write_time(f, fs::file_time_type::clock::now());
+                               },
+                               false}),
+    [](const auto& info) { return info.param.name; });
+
 // The same path in three sources, spelled three ways.
 struct StackCase {
     const char* name;
