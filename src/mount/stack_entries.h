@@ -39,6 +39,7 @@ public:
         return tree_.children(folder);
     }
     std::string pathOf(NodeId id) const override { return tree_.pathOf(id); }
+    std::string sourceOf(NodeId id) const override { return stack_->source(placeOf_[id]).label(); }
     StoredEntry openStored(NodeId id) const override;
     timespec modified(NodeId id) const override;
 
