@@ -57,8 +57,14 @@ bool ArchiveFile::openBelow(const std::filesystem::path& root,
         folder = inner;
     }
     if (folder < 0) return false;
-    fd_ = ::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer; a regular file ignores it.
+    fd_ = ::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     ::close(folder);
+    struct stat info {};
+    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+        close();
+        return false;
+    }
     noteOpened();
     return fd_ >= 0;
 }
@@ -75,6 +81,11 @@ bool ArchiveFile::isOpen() const {
 
 bool ArchiveFile::unchangedSinceOpened(int fd) const {
     return opened_ && StampOf(fd) == opened_;
+}
+
+std::optional<std::int64_t> ArchiveFile::modifiedWhenOpened() const {
+    if (!opened_) return std::nullopt;
+    return opened_->seconds * 1'000'000'000 + opened_->nanoseconds;
 }
 
 std::optional<std::uint64_t> ArchiveFile::length() const {
@@ -124,6 +135,10 @@ bool ArchiveFile::isOpen() const {
 
 bool ArchiveFile::unchangedSinceOpened(int) const {
     return false;
+}
+
+std::optional<std::int64_t> ArchiveFile::modifiedWhenOpened() const {
+    return std::nullopt;
 }
 
 std::optional<std::uint64_t> ArchiveFile::length() const {

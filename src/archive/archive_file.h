@@ -25,6 +25,7 @@ public:
     bool open(const std::filesystem::path& path);
     // Opens `relative` below the folder `root` without following a link in any of its
     // components, so that a file listed in a folder is read from that folder and nowhere else.
+    // Only a regular file opens: a FIFO or device put in its place must not block the reader.
     bool openBelow(const std::filesystem::path& root, const std::filesystem::path& relative);
     void close();
     bool isOpen() const;
@@ -34,6 +35,10 @@ public:
     // a file rewritten in place after its entry list was read is not the file that was read.
     // Never true on platforms without file identities.
     bool unchangedSinceOpened(int fd) const;
+
+    // The modification time when it was opened, in nanoseconds since the epoch; nothing
+    // where it cannot be had.
+    std::optional<std::int64_t> modifiedWhenOpened() const;
 
     // The file's length now, or nothing when it cannot be had.
     std::optional<std::uint64_t> length() const;

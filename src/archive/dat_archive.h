@@ -62,6 +62,10 @@ public:
     bool isLoaded() const { return loaded_; }
     // Whether `fd` is open on the very file this archive was loaded from, unchanged since.
     bool isUnchangedFile(int fd) const { return file_.unchangedSinceOpened(fd); }
+    // The file's modification time when it was opened, in nanoseconds since the epoch.
+    std::optional<std::int64_t> fileModifiedWhenOpened() const {
+        return file_.modifiedWhenOpened();
+    }
     ArchiveFormat format() const { return format_; }
     const std::filesystem::path& path() const { return path_; }
     std::uint32_t dataSize() const { return dataSize_; }

@@ -47,6 +47,8 @@ public:
     virtual std::span<const NodeId> children(NodeId folder) const = 0;
     // The node's internal path (components joined by backslashes), for messages.
     virtual std::string pathOf(NodeId id) const = 0;
+    // The source that provides the node, named as the user named it, for messages.
+    virtual std::string sourceOf(NodeId id) const = 0;
     // Opens the stored bytes of file `id` for reading.
     virtual StoredEntry openStored(NodeId id) const = 0;
     // When the source that provides the node last changed.

@@ -139,9 +139,11 @@ LzssRandomAccess::Result LzssRandomAccess::stepBlocks(std::uint64_t wantEnd) {
     // The decoder asks for a header and then, unless it ends the entry, the block's bytes;
     // before a header, decoding may stop or begin again.
     bool header = true;
+    std::uint64_t blockStart = start;
     const PackedReader reader = [&](std::uint8_t* into, std::size_t size) {
         if (header) {
             const std::uint64_t at = start + output.produced();
+            blockStart = at;
             notePoint(in_, at, nullptr);
             if (at >= wantEnd) return DecodeResult::Cancelled;
         }
@@ -153,6 +155,12 @@ LzssRandomAccess::Result LzssRandomAccess::stepBlocks(std::uint64_t wantEnd) {
         return output.finish() && !output.failed() ? Result::Ok : Result::NoMemory;
     }
     const DecodeResult verdict = FinishOutput(result, output, realSize_ - start);
+    if (verdict == DecodeResult::Damaged && result == DecodeResult::Damaged && !output.tooLong() &&
+        !damagedAt_) {
+        // A block that ended inside a match has had its output handed on already, and none
+        // of it can be trusted; only an output that runs long is sound up to its limit.
+        damagedAt_ = blockStart;
+    }
     if (verdict != DecodeResult::Ok) return ResultOf(verdict);
     ended_ = verified_ = true;
     return Result::Ok;

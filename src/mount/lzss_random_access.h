@@ -49,6 +49,8 @@ public:
     // Content bytes decoded so far, those thrown away on the way to a read's offset included.
     std::uint64_t decodedBytes() const { return decoded_; }
     std::size_t pointCount() const { return points_.size(); }
+    // The first content byte no read hands out, once damage has been found.
+    std::optional<std::uint64_t> damagedAt() const { return damagedAt_; }
 
 private:
     struct Point {

@@ -1,5 +1,6 @@
 #include "mount/mount_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string_view>
@@ -24,6 +25,17 @@ int ShiftOf(char suffix) {
         default:
             return -1;
     }
+}
+
+// Whether a list of mount options ("allow_other,rw") names rw, which would override the
+// read-only mount given to FUSE before them.
+bool AsksToWrite(std::string_view list) {
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', at), list.size());
+        if (list.substr(at, comma - at) == "rw") return true;
+        at = comma + 1;
+    }
+    return false;
 }
 
 // Handles one option that takes a value, given inline ("--cache-size=64M") or as the next
@@ -105,6 +117,10 @@ ParsedMountOptions ParseMountOptions(const std::vector<std::string>& args) {
                 options.fuseOptions.push_back(args[++i]);
             } else {
                 parsed.error = "-o needs mount options";
+                return parsed;
+            }
+            if (AsksToWrite(options.fuseOptions.back())) {
+                parsed.error = "-o rw: the mount is read-only";
                 return parsed;
             }
         } else if (arg == kCacheSize || arg.starts_with(std::string(kCacheSize) + "=")) {

@@ -27,9 +27,11 @@ bool EndsWithFolded(std::string_view name, std::string_view suffix) {
            CompareFolded(name.substr(name.size() - suffix.size()), suffix) == 0;
 }
 
-// What a failed read tells the log, and the file's reader.
+// What a failed read tells the log, and the file's reader: over a stack, which source's copy
+// is meant, as tarvix-cli check names it.
 std::string Problem(const EffectiveEntries& entries, NodeId id, std::string_view problem) {
-    return Cp1252ToUtf8(entries.pathOf(id)) + ": " + std::string(problem);
+    return entries.sourceOf(id) + ": " + Cp1252ToUtf8(entries.pathOf(id)) + ": " +
+           std::string(problem);
 }
 
 // Stored bytes as they are, from `skip` on, after `header` (raw, gzip-wrapped or stored).
@@ -58,7 +60,8 @@ public:
         const std::uint64_t from = offset + done - header_.size() + skip_;
         const std::size_t want = size - done;
         if (stored_.read(from, out + done, want) != want) {
-            log_.once(id_, Problem(entries_, id_, kOutcomeCannotRead));
+            log_.once(id_, Problem(entries_, id_,
+                                   stored_.problem ? stored_.problem : kOutcomeCannotRead));
             return -EIO;
         }
         return static_cast<long>(size);

@@ -27,6 +27,10 @@ public:
                                   const std::function<std::unique_ptr<OpenFile>()>& open);
 
 private:
+    std::shared_ptr<OpenFile> take(NodeId id);  // removed from the list, or null
+    // Puts `file` last, unless one for `id` is kept already: then that one.
+    std::shared_ptr<OpenFile> keep(NodeId id, std::shared_ptr<OpenFile> file);
+
     std::mutex mutex_;
     std::size_t capacity_;
     std::vector<std::pair<NodeId, std::shared_ptr<OpenFile>>> files_;  // most recent last

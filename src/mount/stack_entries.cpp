@@ -119,6 +119,10 @@ StoredEntry StackEntries::openStored(NodeId id) const {
     }
     auto own = std::make_unique<DatArchive>();
     if (!source.openLooseFile(index & ~kFolderFileBit, *own)) return stored;
+    if (changedSinceScan(placeOf_[id], index & ~kFolderFileBit, *own)) {
+        stored.problem = kChangedSinceMounted;
+        return stored;
+    }
     // The one stored entry that holds the whole file, as the loose archive describes it (an
     // entry table would cost more than the file's opening).
     stored.info.name = source.entryName(index & ~kFolderFileBit);
@@ -127,6 +131,16 @@ StoredEntry StackEntries::openStored(NodeId id) const {
     stored.own = std::move(own);
     stored.archive = stored.own.get();
     return stored;
+}
+
+// The file shown is the file scanned: its size and time as they were then. One that has
+// changed since would read other bytes than its listed size and time promise.
+bool StackEntries::changedSinceScan(std::uint32_t place, std::uint32_t index,
+                                    const DatArchive& opened) const {
+    const timespec scanned = fileTimes_[place][index];
+    const std::optional<std::int64_t> modified = opened.fileModifiedWhenOpened();
+    return opened.dataAreaSize() != stack_->source(place).files()[index].size || !modified ||
+           *modified != std::int64_t{scanned.tv_sec} * 1'000'000'000 + scanned.tv_nsec;
 }
 
 timespec StackEntries::modified(NodeId id) const {

@@ -39,6 +39,7 @@ public:
         return tree_.children(folder);
     }
     std::string pathOf(NodeId id) const override { return tree_.pathOf(id); }
+    std::string sourceOf(NodeId id) const override { return stack_->source(placeOf_[id]).label(); }
     StoredEntry openStored(NodeId id) const override;
     timespec modified(NodeId id) const override;
 
@@ -47,6 +48,7 @@ private:
                    const Report& report);
     void addFile(std::uint32_t place, std::uint32_t index, const Report& report);
     void readTimes();
+    bool changedSinceScan(std::uint32_t place, std::uint32_t index, const DatArchive& opened) const;
 
     std::unique_ptr<SourceStack> stack_;
     FoldedTree tree_;

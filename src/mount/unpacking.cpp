@@ -4,6 +4,7 @@
 
 #include "extract/entry_extractor.h"
 #include "extract/entry_unpacker.h"
+#include "mount/lzss_random_access.h"
 
 namespace tarvix::mount {
 namespace {
@@ -26,6 +27,28 @@ StreamResult Unpack(const StoredEntry& entry, EntryUnpacker& unpacker,
 EntryUnpacker& ThreadUnpacker() {
     thread_local EntryUnpacker unpacker;
     return unpacker;
+}
+
+// Where damage begins in an entry of LZSS blocks: the start of the block it was found in, since
+// the block's output was handed on before its end showed it wrong. Decoded once more, by
+// blocks, which only damaged entries pay for.
+std::uint64_t LzssBlocksDamagedFrom(const StoredEntry& entry, std::uint64_t soundBytes) {
+    StreamResult failure = StreamResult::Damaged;
+    EntryUnpacker unpacker(0);
+    const std::optional<StoredBlockReading> reading =
+        unpacker.blockReading(*entry.archive, entry.info, failure);
+    if (!reading) return 0;
+    LzssRandomAccess blocks([&entry](std::uint64_t offset, std::uint8_t* buffer,
+                                     std::size_t size) { return entry.read(offset, buffer, size); },
+                            entry.info.storedSize, entry.info.realSize, reading);
+    std::vector<std::uint8_t> piece(std::size_t{64} << 10);
+    std::size_t produced = 0;
+    for (std::uint64_t at = 0; at < soundBytes && !blocks.damagedAt(); at += produced) {
+        if (blocks.read(at, piece.data(), piece.size(), produced) != LzssRandomAccess::Result::Ok ||
+            produced == 0)
+            break;
+    }
+    return std::min(soundBytes, blocks.damagedAt().value_or(0));
 }
 
 }  // namespace
@@ -56,6 +79,10 @@ UnpackedContent UnpackWhole(const StoredEntry& entry) {
         return content;
     }
     content.soundBytes = std::min<std::size_t>(content.bytes.size(), size == 0 ? 0 : size - 1);
+    if (result == StreamResult::Damaged && info.packing == PackingKind::LzssBlocks) {
+        content.soundBytes =
+            static_cast<std::size_t>(LzssBlocksDamagedFrom(entry, content.soundBytes));
+    }
     content.problem = StreamOutcome(result);
     return content;
 }

@@ -1,8 +1,10 @@
 #include "archive/source_stack.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -178,6 +180,33 @@ TEST(FolderSource, ListsNoLinkAndNothingOutsideTheFolder) {
     EXPECT_EQ(loose.readAt(0, &byte, 1), 1u);
     EXPECT_EQ(byte, 'i');
 }
+
+// What a folder's file may have become between its listing and its opening: only a regular
+// file opens, and nothing blocks on the way (a FIFO without a writer would).
+struct LooseKindCase {
+    const char* name;
+    void (*make)(const fs::path& at);
+    bool opens;
+};
+
+class LooseFileKindTest : public testing::TestWithParam<LooseKindCase> {};
+
+TEST_P(LooseFileKindTest, OnlyARegularFileOpensAndNoneBlocks) {
+    test::TempDir dir;
+    fs::create_directories(dir / "root");
+    GetParam().make(dir / "root/file");
+    DatArchive loose;
+    EXPECT_EQ(loose.loadLooseFile(dir / "root", "file", "file"), GetParam().opens);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LooseFileKindTest,
+    testing::Values(
+        LooseKindCase{"RegularFile", [](const fs::path& at) { std::ofstream(at) << "x"; }, true},
+        LooseKindCase{"Fifo", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); },
+                      false},
+        LooseKindCase{"Folder", [](const fs::path& at) { fs::create_directory(at); }, false}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace tarvix

@@ -180,6 +180,22 @@ TEST_P(LzssDamageTest, ReadsFailFromThePointOfDamageAndNeverGiveWrongBytes) {
 
 constexpr std::size_t kBrokenBlock = 40;
 
+// The samples with block `kBrokenBlock` written as literals, its last flag bit flipped so that
+// its last item is a match cut short: the block decodes a byte short, the rest shifted.
+std::string LastItemOfAMiddleBlockCutShort(const Sample& s) {
+    const std::vector<std::size_t> starts = BlockStarts(s.blocks);
+    std::string body;
+    const std::string_view content =
+        std::string_view(s.content).substr(kBrokenBlock * kBlockContent, kBlockContent);
+    for (std::size_t at = 0; at < content.size(); at += 8) {
+        body.push_back(at + 8 < content.size() ? '\xFF' : '\x7F');
+        body.append(content.substr(at, 8));
+    }
+    const std::string header{static_cast<char>(body.size() >> 8), static_cast<char>(body.size())};
+    return s.blocks.substr(0, starts[kBrokenBlock]) + header + body +
+           s.blocks.substr(starts[kBrokenBlock + 1]);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Broken, LzssDamageTest,
     testing::Values(
@@ -188,6 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
                        return s.blocks.substr(0, BlockStarts(s.blocks)[kBrokenBlock] + 100);
                    },
                    kContentBytes, kBrokenBlock* kBlockContent},
+        DamageCase{"BlocksMiddleBlockEndsInsideAMatch", Form::Blocks,
+                   LastItemOfAMiddleBlockCutShort, kContentBytes, kBrokenBlock* kBlockContent},
         DamageCase{"BlocksZeroHeaderBeforeTheEnd", Form::Blocks,
                    [](const Sample& s) {
                        std::string stored = s.blocks;

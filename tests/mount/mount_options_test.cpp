@@ -53,6 +53,18 @@ INSTANTIATE_TEST_SUITE_P(
                     kDefaultCacheBytes,
                     false,
                     {"allow_other", "auto_unmount"}},
+        OptionsCase{
+            "ReadWriteRefused", {"-o", "rw", "a.dat", "mnt"}, "-o rw: the mount is read-only"},
+        OptionsCase{"ReadWriteInAListRefused",
+                    {"-oallow_other,rw,auto_unmount", "a.dat", "mnt"},
+                    "-o rw: the mount is read-only"},
+        OptionsCase{"ReadWriteLookalikesPass",
+                    {"-o", "rwx,norw", "a.dat", "mnt"},
+                    "",
+                    false,
+                    kDefaultCacheBytes,
+                    false,
+                    {"rwx,norw"}},
         OptionsCase{"DashedNameAfterEnd", {"--", "a.dat", "mnt"}, ""},
         OptionsCase{
             "BadSize", {"--cache-size=12X", "a.dat", "mnt"}, "--cache-size: not a size: \"12X\""},

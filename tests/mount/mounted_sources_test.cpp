@@ -105,8 +105,23 @@ const std::vector<Dat1Shown>& Dat1Broken() {
     static const std::vector<Dat1Shown> files = {
         {"BROKEN/MATCH.INT", SampleContent(20'000, 6), 0x10, 20'000 - 1},
         {"BROKEN/HEADER.DAT", SampleContent(2 * kMiB, 7), 0x40, 40 * kBlockContent},
+        {"BROKEN/CUT.FRM", SampleContent(40'000, 11), 0x40, kBlockContent},
     };
     return files;
+}
+
+// Block 1 of `content` as literals, its last flag bit flipped: the block's last item is then a
+// match cut short, found only once the whole block has been decoded.
+std::string SecondBlockCutShort(const std::string& content) {
+    std::string literals;
+    for (std::size_t at = 0; at < kBlockContent; at += 8) {
+        literals.push_back(at + 8 < kBlockContent ? '\xFF' : '\x7F');
+        literals.append(content, kBlockContent + at, 8);
+    }
+    const std::string first = Blocks(content.substr(0, kBlockContent));
+    const std::string rest = Blocks(content.substr(2 * kBlockContent));
+    return first + static_cast<char>(literals.size() >> 8) +
+           static_cast<char>(literals.size() & 0xFF) + literals + rest;
 }
 
 fs::path BuildDat1(const TempDir& dir) {
@@ -129,6 +144,7 @@ fs::path BuildDat1(const TempDir& dir) {
                     static_cast<unsigned char>(blocks[at + 1])) &
                    0x7FFF);
     blocks[at] = blocks[at + 1] = '\0';
+    folders["BROKEN"][2].data = SecondBlockCutShort(Dat1Broken()[2].content);
     std::vector<datwriter::Dat1Directory> directories;
     for (auto& [name, files] : folders) directories.push_back({name, std::move(files)});
     return dir.write("fallout1.dat", datwriter::BuildDat1(directories));
@@ -150,7 +166,8 @@ TEST_F(MountedSourcesTest, Dat1FilesReadAsTheirContentWhateverTheirPacking) {
 }
 
 TEST_F(MountedSourcesTest, DamagedLzssReadsAsEioAfterTheSoundBytesAndIsToldOnce) {
-    mount({BuildDat1(dir_).string()});
+    const std::string source = BuildDat1(dir_).string();
+    mount({source});
     for (const Dat1Shown& file : Dat1Broken()) {
         for (int pass = 0; pass < 2; ++pass) {
             int error = 0;
@@ -162,11 +179,52 @@ TEST_F(MountedSourcesTest, DamagedLzssReadsAsEioAfterTheSoundBytesAndIsToldOnce)
         std::string name = file.path;
         std::replace(name.begin(), name.end(), '/', '\\');
         const std::string log = program_->log();
-        const auto first = log.find(name + ": Packed data is damaged");
+        const std::string told = source + ": " + name + ": Packed data is damaged";
+        const auto first = log.find(told);
         EXPECT_NE(first, std::string::npos) << log;
-        EXPECT_EQ(log.find(name + ": ", first + 1), std::string::npos) << log;
+        EXPECT_EQ(log.find(name + ": ", first + told.size()), std::string::npos) << log;
     }
 }
+
+// A folder's file changed after the mount listed it: only the file listed is read.
+struct ChangeCase {
+    const char* name;
+    void (*change)(const fs::path& file);
+    bool readable;
+};
+
+class FolderFileChangeTest : public MountedSourcesTest,
+                             public testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(FolderFileChangeTest, AChangedFileReadsAsEioAndIsTold) {
+    fs::create_directories(dir_ / "data");
+    const fs::path file = dir_.write("data/notes.txt", "as listed");
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    mount({(dir_ / "data").string()});
+    GetParam().change(file);
+    int error = 0;
+    const std::string got = ReadWhole(mountPoint_ / "notes.txt", error);
+    EXPECT_EQ(error, GetParam().readable ? 0 : EIO);
+    EXPECT_EQ(got, GetParam().readable ? "as listed" : "");
+    const bool told =
+        program_->log().find("notes.txt: changed since it was mounted") != std::string::npos;
+    EXPECT_EQ(told, !GetParam().readable) << program_->log();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, FolderFileChangeTest,
+    testing::Values(ChangeCase{"Unchanged", [](const fs::path&) {}, true},
+                    ChangeCase{"Grown",
+                               [](const fs::path& f) { std::ofstream(f, std::ios::app) << "!"; },
+                               false},
+                    ChangeCase{"RewrittenSameSize",
+                               [](const fs::path& f) { std::ofstream(f) << "as LISTED"; }, false},
+                    ChangeCase{"Touched",
+                               [](const fs::path& f) {
+                                   fs::last_write_time(f, fs::file_time_type::clock::now());
+                               },
+                               false}),
+    [](const auto& info) { return info.param.name; });
 
 // The same path in three sources, spelled three ways.
 struct StackCase {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <vector>
 
 namespace tarvix::mount {
@@ -42,6 +44,39 @@ INSTANTIATE_TEST_SUITE_P(
                     RecentCase{"TheLeastRecentGoes", 2, {1, 2, 1, 3, 1, 2}, {1, 2, 3, 2}},
                     RecentCase{"NothingKept", 0, {1, 1}, {1, 1}}),
     [](const auto& info) { return info.param.name; });
+
+// Another reader comes while a file is being opened: for that file, or another.
+struct OverlapCase {
+    const char* name;
+    NodeId other;
+    bool sameFile;  // both readers end with the one the other reader kept
+};
+
+class RecentFilesOverlapTest : public testing::TestWithParam<OverlapCase> {};
+
+TEST_P(RecentFilesOverlapTest, OpeningHoldsUpNoOtherReaderAndTheFirstKeptWins) {
+    const OverlapCase& c = GetParam();
+    RecentFiles recent;
+    const auto open = [] { return std::make_unique<CountedFile>(); };
+    std::future<std::shared_ptr<OpenFile>> other;
+    bool otherFinished = false;
+    const auto mine = recent.get(1, [&] {
+        other = std::async(std::launch::async, [&] { return recent.get(c.other, open); });
+        // Bounded, and waited for only once this opening is over, so that a reader held up
+        // by it fails the test rather than hangs it.
+        otherFinished = other.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        return open();
+    });
+    const auto others = other.get();
+    EXPECT_TRUE(otherFinished);
+    EXPECT_EQ(mine == others, c.sameFile);
+    EXPECT_EQ(recent.get(1, open), mine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Overlaps, RecentFilesOverlapTest,
+                         testing::Values(OverlapCase{"AnotherFile", 2, false},
+                                         OverlapCase{"TheSameFile", 1, true}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace tarvix::mount
