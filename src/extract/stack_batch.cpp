@@ -216,9 +216,11 @@ std::string StackWrittenPath(const SourceStack& stack, std::uint32_t place,
     if (source.kind() == StackSource::Kind::Archive) {
         return WrittenPathOf(source.archive(), source.table(), entry.index, inFolder);
     }
-    LooseEntry loose;
-    if (!loose.open(source, entry.index)) return {};
-    return WrittenPathOf(loose.archive, loose.table, 0, inFolder);
+    // A folder's file is written as stored, so its name alone gives the path, even when the
+    // file has gone since the batch read it.
+    std::string path = Cp1252ToUtf8(StoredOutputPath(source.entryName(entry.index), inFolder));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 }  // namespace tarvix
