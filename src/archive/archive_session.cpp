@@ -1,5 +1,6 @@
 #include "archive/archive_session.h"
 
+#include <new>
 #include <utility>
 
 #include "archive/game_stack.h"
@@ -17,16 +18,23 @@ DatArchive::LoadResult ArchiveSession::open(const std::filesystem::path& path) {
     return result;
 }
 
+// A game's stack is sized by what its sources hold; running out of memory for it refuses the
+// folder as it refuses one archive, leaving the session as it was.
 DatArchive::LoadResult ArchiveSession::openGame(const std::filesystem::path& dir) {
-    OpenedGameStack opened = OpenGameStack(dir);
-    if (!opened.stack) return {false, opened.error, {}};
-    ArchiveSession loaded;
-    loaded.archive_.loadEntryList(dir, StackEntryList(*opened.stack),
-                                  opened.stack->entries().size());
-    loaded.folders_.BuildFolderTree(loaded.archive_, loaded.table_);
-    loaded.stack_ = std::move(opened.stack);
-    if (!replaceWith(loaded)) return {false, messages::kSessionInUse, {}};
-    return {true, {}, {}};
+    try {
+        OpenedGameStack opened = OpenGameStack(dir);
+        if (!opened.stack) return {false, opened.error, {}};
+        ArchiveSession loaded;
+        loaded.archive_.loadEntryList(dir, StackEntryList(*opened.stack),
+                                      opened.stack->entries().size());
+        loaded.folders_.BuildFolderTree(loaded.archive_, loaded.table_);
+        loaded.stack_ = std::move(opened.stack);
+        loaded.missing_ = std::move(opened.missing);
+        if (!replaceWith(loaded)) return {false, messages::kSessionInUse, {}};
+        return {true, {}, {}};
+    } catch (const std::bad_alloc&) {
+        return {false, messages::kNoMemory, {}};
+    }
 }
 
 // The archive's entry list moves with the swap without changing its address, so the table and
@@ -37,6 +45,7 @@ bool ArchiveSession::replaceWith(ArchiveSession& loaded) {
     std::swap(table_, loaded.table_);
     std::swap(folders_, loaded.folders_);
     std::swap(stack_, loaded.stack_);
+    std::swap(missing_, loaded.missing_);
     return true;
 }
 

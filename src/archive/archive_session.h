@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
@@ -32,7 +34,7 @@ public:
     // Opens the stack the game installed in `dir` reads (OpenGameStack) in the same way. The
     // archive then has no file: its entry list is the stack's effective entries, entry i being
     // stack()->entries()[i] (StackEntryList), and `dir` is its path. Missing sources are left
-    // out without a word; the message of a refusal names why.
+    // out and named by missingSources(); the message of a refusal names why.
     DatArchive::LoadResult openGame(const std::filesystem::path& dir);
     // Takes over what `loaded` holds, and hands back what this one held, which closes with
     // `loaded`. Refused (false, nothing changes) while the session is in use.
@@ -47,6 +49,9 @@ public:
     const FolderIndex& folders() const { return folders_; }
     // The stack shown, or null when the session shows one archive.
     const SourceStack* stack() const { return stack_.get(); }
+    // The sources the game would read that were not there when the stack shown was opened,
+    // for the front-ends to tell the user; empty for one archive.
+    const std::vector<std::string>& missingSources() const { return missing_; }
 
     // Keeps the session from being replaced or closed for as long as it lives. Made and
     // destroyed on the thread that owns the session.
@@ -66,6 +71,7 @@ private:
     EntryTable table_;
     FolderIndex folders_;
     std::unique_ptr<SourceStack> stack_;
+    std::vector<std::string> missing_;
     std::size_t users_ = 0;
 };
 

@@ -72,10 +72,14 @@ public:
     std::uint32_t treeSize() const { return treeSize_; }
     // Bytes from the file's start up to FilesTotal: where the entries' stored bytes belong,
     // since everything after is the entry list and the trailer. Only while loaded.
-    // A DAT1 file has no such end: its stored bytes may lie anywhere in the file.
+    // A DAT1 file has no such end: its stored bytes may lie anywhere in the file. An entry
+    // list with no file behind it (loadEntryList) has no data area at all: 0, never a size
+    // wrapped around below zero.
     std::uint64_t dataAreaSize() const {
+        if (!file_.isOpen()) return 0;
         if (format_ == ArchiveFormat::Dat1) return dataSize_;
-        return std::uint64_t{dataSize_} - treeSize_ - kTrailerBytes;
+        const std::uint64_t listAndTrailer = std::uint64_t{treeSize_} + kTrailerBytes;
+        return dataSize_ < listAndTrailer ? 0 : dataSize_ - listAndTrailer;
     }
     // Number of whole entries in the entry list, counted while checking it.
     std::size_t entryCount() const { return entryCount_; }

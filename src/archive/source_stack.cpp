@@ -5,16 +5,7 @@
 #include "archive/game_path.h"
 
 namespace tarvix {
-namespace {
-
-// Where the folder part of an internal path ends: its last backslash, or 0 for a name at the
-// top.
-std::size_t FolderEnd(std::string_view name) {
-    const std::size_t slash = name.rfind('\\');
-    return slash == std::string_view::npos ? 0 : slash;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void SourceStack::add(std::unique_ptr<StackSource> source) {
     sources_.push_back(std::move(source));
@@ -87,10 +78,14 @@ void SourceStack::pickWinners(std::vector<Copy>& copies) {
 
 // The folder that holds `name`, made with every folder above it that does not exist yet.
 std::uint32_t SourceStack::folderFor(std::string_view name, std::string_view folded) {
-    const std::size_t end = FolderEnd(name);
-    if (end == 0) return kRootFolder;
+    // The folder part ends at the last backslash. A name that begins with its only one is in
+    // the folder "" below the root, not at the top, so that "\\X" and "X" stay two entries
+    // everywhere the union is shown.
+    const std::size_t end = name.rfind('\\');
+    if (end == std::string_view::npos) return kRootFolder;
     // Archives keep a folder's files together, so most entries are in the folder of the last.
-    if (folded.substr(0, end) == lastFolder_) return lastFolderId_;
+    // The last folder starts out as "" for no folder at all: "" itself is not taken from it.
+    if (end > 0 && folded.substr(0, end) == lastFolder_) return lastFolderId_;
     lastFolder_ = folded.substr(0, end);
     lastFolderId_ = createFolders(name, folded, end);
     return lastFolderId_;
@@ -167,7 +162,7 @@ std::string SourceStack::folderPath(std::uint32_t id) const {
     for (; id != kRootFolder; id = folders_[id].parent) components.push_back(folders_[id].name);
     std::string path;
     for (auto it = components.rbegin(); it != components.rend(); ++it) {
-        if (!path.empty()) path += '\\';
+        if (it != components.rbegin()) path += '\\';  // an empty first component stays
         path += *it;
     }
     return path;

@@ -74,7 +74,8 @@ public:
     std::size_t folderCount() const { return folders_.size(); }  // the root included
     // The folder of `path` in any spelling ("" for the root), or nothing.
     std::optional<std::uint32_t> findFolder(std::string_view path) const;
-    // The folder's internal path, each component in its first source's spelling.
+    // The folder's internal path, each component in its first source's spelling; an empty
+    // first component (of a name that begins with a backslash) stays, as in "\ART".
     std::string folderPath(std::uint32_t id) const;
 
 private:

@@ -38,7 +38,7 @@ std::vector<std::uint8_t> StackEntryList(const SourceStack& stack) {
     std::vector<std::string> folderPaths(stack.folderCount());
     for (std::uint32_t id = 0; id < folderPaths.size(); ++id) {
         folderPaths[id] = stack.folderPath(id);
-        if (!folderPaths[id].empty()) folderPaths[id] += '\\';
+        if (id != SourceStack::kRootFolder) folderPaths[id] += '\\';  // "" is a folder too
     }
     std::size_t bytes = 0;
     for (const StackEntry& entry : stack.entries()) {

@@ -135,6 +135,17 @@ PlannedOutput PlanOutput(const DatArchive& archive, const EntryTable& table, Ent
     return plan;
 }
 
+std::string StoredOutputPath(std::string_view name, const ExtractTarget& target) {
+    std::string path;
+    if (const auto folder = FolderFor(target, name)) {
+        std::vector<std::string_view> components;
+        FolderComponents(*folder, components);
+        for (std::string_view component : components) path.append(component).push_back('\\');
+    }
+    path.append(SplitFolderAndFile(name).file);
+    return path;
+}
+
 std::string StreamOutcome(StreamResult result) {
     switch (result) {
         case StreamResult::Ok:

@@ -64,6 +64,9 @@ struct PlannedOutput {
 // for the ".gz" decision, as its extraction reads them.
 PlannedOutput PlanOutput(const DatArchive& archive, const EntryTable& table, EntryIndex index,
                          const ExtractTarget& target);
+// PlanOutput's path for an entry named `name` that is written as stored, never wrapped (a file
+// of a folder source): known from the name alone, without reading anything.
+std::string StoredOutputPath(std::string_view name, const ExtractTarget& target);
 
 // What the entries of one batch share while they are written, possibly on several threads.
 struct ExtractShared {

@@ -59,16 +59,18 @@ struct StackGroup {
 };
 
 // By winning source, then by folder of the union in the order asked for: the order the groups
-// are written in. Within one source, of two entries that write the same file (with no folders
-// of their own) the later one asked for stays, as in one archive.
-std::vector<StackGroup> GroupPlaces(const SourceStack& stack,
-                                    std::span<const std::uint32_t> places) {
+// are written in. Without folders of their own every entry of a source goes into one group,
+// so that of two entries that write the same file the later one asked for stays, as in one
+// archive, whatever folders they came from.
+std::vector<StackGroup> GroupPlaces(const SourceStack& stack, std::span<const std::uint32_t> places,
+                                    const ExtractTarget& target) {
     std::map<std::pair<std::uint32_t, std::uint32_t>, std::size_t> groupOf;
     std::vector<StackGroup> groups;
     for (std::size_t position = 0; position < places.size(); ++position) {
         const StackEntry& entry = stack.entries()[places[position]];
-        const auto [at, added] = groupOf.try_emplace({entry.source, entry.folder}, groups.size());
-        if (added) groups.push_back({entry.source, entry.folder, {}, {}});
+        const std::uint32_t folder = target.ownFolders ? entry.folder : SourceStack::kRootFolder;
+        const auto [at, added] = groupOf.try_emplace({entry.source, folder}, groups.size());
+        if (added) groups.push_back({entry.source, folder, {}, {}});
         StackGroup& group = groups[at->second];
         group.indices.push_back(entry.index);
         group.positions.push_back(position);
@@ -173,7 +175,7 @@ ArchiveCheckReport CheckStack(const SourceStack& stack, const CheckOptions& opti
 
 BatchReport ExtractStack(const SourceStack& stack, std::span<const std::uint32_t> places,
                          const ExtractTarget& target, const BatchOptions& options) {
-    const std::vector<StackGroup> groups = GroupPlaces(stack, places);
+    const std::vector<StackGroup> groups = GroupPlaces(stack, places, target);
     const StackFigures figures = FiguresOf(stack, groups, target);
     BatchMonitor own;
     BatchMonitor& monitor = options.monitor ? *options.monitor : own;
@@ -214,9 +216,11 @@ std::string StackWrittenPath(const SourceStack& stack, std::uint32_t place,
     if (source.kind() == StackSource::Kind::Archive) {
         return WrittenPathOf(source.archive(), source.table(), entry.index, inFolder);
     }
-    LooseEntry loose;
-    if (!loose.open(source, entry.index)) return {};
-    return WrittenPathOf(loose.archive, loose.table, 0, inFolder);
+    // A folder's file is written as stored, so its name alone gives the path, even when the
+    // file has gone since the batch read it.
+    std::string path = Cp1252ToUtf8(StoredOutputPath(source.entryName(entry.index), inFolder));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 }  // namespace tarvix

@@ -1,5 +1,6 @@
 #include "ui/archive_opening.h"
 
+#include <cstdio>
 #include <system_error>
 
 #include "archive/stack_entry_list.h"
@@ -7,6 +8,21 @@
 #include "ui/typed_file_name.h"
 
 namespace tarvix {
+namespace {
+
+constexpr const char* kLeftOutSourcesLead = "Not found in the game folder, left out: ";
+
+// A source's name comes from the game's configuration file: its control characters become
+// '?' so that it can neither break the note's line nor drive the terminal.
+std::string PrintableName(std::string name) {
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = '?';
+    }
+    return name;
+}
+
+}  // namespace
 
 std::optional<std::filesystem::path> ChooseArchive(UserDialogs& dialogs) {
     const OpenFileRequest request{"dat",
@@ -31,16 +47,39 @@ bool OpenArchiveInto(ArchiveSession& session, const std::filesystem::path& path,
 bool OpenGameInto(ArchiveSession& session, const std::filesystem::path& dir, UserDialogs& dialogs) {
     ArchiveSession loaded;
     const DatArchive::LoadResult result = loaded.openGame(dir);
-    if (result.ok) return session.replaceWith(loaded);
-    dialogs.showMessage(result.message);
-    return false;
+    if (!result.ok) {
+        dialogs.showMessage(result.message);
+        return false;
+    }
+    if (!session.replaceWith(loaded)) return false;
+    ShowLeftOutSources(session, dialogs);
+    return true;
 }
 
 bool OpenPathInto(ArchiveSession& session, const std::filesystem::path& path,
                   UserDialogs& dialogs) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return OpenGameInto(session, path, dialogs);
-    return OpenArchiveInto(session, path, dialogs);
+    if (!std::filesystem::is_directory(path, ec)) return OpenArchiveInto(session, path, dialogs);
+    if (!OpenGameInto(session, path, dialogs)) return false;
+    for (const std::string& missing : session.missingSources()) {
+        std::fprintf(stderr, "tarvix: note: '%s' is missing; left out\n",
+                     PrintableName(missing).c_str());
+    }
+    return true;
+}
+
+std::string LeftOutSourcesText(const ArchiveSession& session) {
+    std::string text;
+    for (const std::string& missing : session.missingSources()) {
+        text += text.empty() ? kLeftOutSourcesLead : ", ";
+        text += missing;
+    }
+    return text;
+}
+
+void ShowLeftOutSources(const ArchiveSession& session, UserDialogs& dialogs) {
+    const std::string text = LeftOutSourcesText(session);
+    if (!text.empty()) dialogs.showMessage(text);
 }
 
 std::vector<QString> StackSourceNames(const ArchiveSession& session) {

@@ -22,12 +22,20 @@ bool OpenArchiveInto(ArchiveSession& session, const std::filesystem::path& path,
                      UserDialogs& dialogs);
 
 // Opens the game folder `dir` in `session` (ArchiveSession::openGame) in place of what it
-// shows; a refusal leaves the session as it was and is shown as one message, saying why.
+// shows; a refusal leaves the session as it was and is shown as one message, saying why. The
+// game's sources that were not there are then named in one message (ShowLeftOutSources).
 bool OpenGameInto(ArchiveSession& session, const std::filesystem::path& dir, UserDialogs& dialogs);
 
 // A folder as a game folder (OpenGameInto), anything else as an archive (OpenArchiveInto): what
-// a path given at start-up means.
+// a path given at start-up means. The game's sources left out are also noted on stderr, as
+// the command line notes them.
 bool OpenPathInto(ArchiveSession& session, const std::filesystem::path& path, UserDialogs& dialogs);
+
+// The message naming the game's sources the session's stack left out because they were not
+// there, or "" when none was.
+std::string LeftOutSourcesText(const ArchiveSession& session);
+// Shows LeftOutSourcesText as a message when it is not empty.
+void ShowLeftOutSources(const ArchiveSession& session, UserDialogs& dialogs);
 
 // How the file list names each source of the stack the session shows, by place; nothing for an
 // archive.

@@ -1,12 +1,14 @@
 // Opening archives after start-up: Ctrl+O, a file dropped on the window and a game folder
-// (Ctrl+Shift+O). One archive or game is open at a time, and another replaces it only once it
-// has loaded; a refused one leaves the window as it was.
+// (Ctrl+Shift+O, or dropped). One archive or game is open at a time, and another replaces it only
+// once it has loaded; a refused one leaves the window as it was.
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <filesystem>
+#include <system_error>
 
 #include "ui/archive_opening.h"
 #include "ui/extract_dlg.h"
@@ -60,7 +62,9 @@ void CExtractDlg::OpenGameFolderAt(const std::filesystem::path& dir) {
         dialogs_.showMessage(result.message);
         return;
     }
+    const bool replaced = !session_.inUse();  // ShowLoaded keeps a session in use
     ShowLoaded(loaded);
+    if (replaced) ShowLeftOutSources(session_, dialogs_);
 }
 
 void CExtractDlg::ShowLoaded(ArchiveSession& loaded) {
@@ -95,8 +99,15 @@ void CExtractDlg::dropEvent(QDropEvent* event) {
     if (!file) return;
     event->acceptProposedAction();
     // Opened once the drop has returned, so that the file manager is not kept waiting while
-    // a message is on screen.
-    QTimer::singleShot(0, this, [this, path = ToFsPath(*file)] { OpenAnotherArchive(path); });
+    // a message is on screen. A folder is a game folder, as at start-up.
+    QTimer::singleShot(0, this, [this, path = ToFsPath(*file)] {
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec)) {
+            OpenGameFolderAt(path);
+        } else {
+            OpenAnotherArchive(path);
+        }
+    });
 }
 
 }  // namespace tarvix

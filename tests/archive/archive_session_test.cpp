@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/dat_entry.h"
 #include "dat_writer.h"
@@ -113,6 +114,41 @@ TEST_F(ArchiveSessionTest, OpeningWhileInUseSaysSo) {
     const DatArchive::LoadResult result = session.open(second);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.message, messages::kSessionInUse);
+}
+
+// What the session tells of what it shows: the game's sources left out, and the data area an
+// entry's stored bytes are checked against (none for a stack, whose list has no file).
+TEST_F(ArchiveSessionTest, NamesLeftOutSourcesAndAStackHasNoDataArea) {
+    std::filesystem::create_directories(dir.path() / "whole" / "data");
+    std::filesystem::create_directories(dir.path() / "partial");
+    dir.write("whole/critter.dat", BuildDat({Make("ART\\A.FRM", "a")}));
+    dir.write("whole/master.dat", BuildDat({Make("ART\\B.FRM", "b")}));
+    dir.write("partial/master.dat", BuildDat({Make("ART\\B.FRM", "b")}));
+    const struct {
+        const char* label;
+        std::function<bool(ArchiveSession&)> open;
+        std::vector<std::string> missing;
+        bool hasDataArea;
+    } cases[] = {
+        {"an archive", [&](ArchiveSession& s) { return s.open(second).ok; }, {}, true},
+        {"a whole game",
+         [&](ArchiveSession& s) { return s.openGame(dir.path() / "whole").ok; },
+         {},
+         false},
+        {"a game without critter.dat or data",
+         [&](ArchiveSession& s) { return s.openGame(dir.path() / "partial").ok; },
+         {(dir.path() / "partial" / "data").string(),
+          (dir.path() / "partial" / "critter.dat").string()},
+         false},
+        {"closed", [](ArchiveSession& s) { return s.close(); }, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_TRUE(c.open(session));
+        EXPECT_EQ(session.missingSources(), c.missing);
+        EXPECT_EQ(session.archive().dataAreaSize() > 0, c.hasDataArea);
+        EXPECT_LE(session.archive().dataAreaSize(), std::filesystem::file_size(second));
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "archive/source_stack.h"
+#include "archive/game_path.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/game_path.h"
 #include "dat_writer.h"
 #include "support/temp_dir.h"
 
@@ -93,6 +95,15 @@ TEST_P(SourceStackTest, EffectiveEntriesAndFolders) {
     for (const StackEntry& e : stack.entries()) entries.push_back(Describe(stack, e));
     EXPECT_EQ(entries, c.entries);
     EXPECT_EQ(Tree(stack), c.tree);
+    // Each entry's folder path and file name spell its name again, in any case: what the
+    // window lists it under.
+    for (const StackEntry& e : stack.entries()) {
+        const std::string_view file = e.name.substr(e.name.rfind('\\') + 1);
+        const std::string listed = e.folder == SourceStack::kRootFolder
+                                       ? std::string(file)
+                                       : stack.folderPath(e.folder) + "\\" + std::string(file);
+        EXPECT_TRUE(SameGamePath(listed, e.name)) << listed << " for " << e.name;
+    }
     // One lookup without the union gives the same answer as the union.
     for (const StackEntry& e : stack.entries()) {
         const std::optional<StackEntry> alone = stack.lookUp(e.name);
@@ -130,6 +141,10 @@ const StackCase kStackCases[] = {
       {"B", false, {{"SOUND\\sfx\\b.acm", ""}, {"Sound\\Music\\c.acm", ""}}}},
      {"Sound\\Music\\c.acm <- B", "sound\\SFX\\a.acm <- A", "SOUND\\sfx\\b.acm <- B"},
      "sound/\n  Music/\n    c.acm\n  SFX/\n    a.acm\n    b.acm\n"},
+    {"LeadingBackslashIsAFolderOfNoNameNotTheTop",
+     {{"A", false, {{"\\ART\\X.FRM", "1"}, {"ART\\X.FRM", "2"}, {"\\Y.FRM", "3"}, {"Y.FRM", "4"}}}},
+     {"\\ART\\X.FRM <- A", "\\Y.FRM <- A", "ART\\X.FRM <- A", "Y.FRM <- A"},
+     "Y.FRM\n/\n  Y.FRM\n  ART/\n    X.FRM\nART/\n  X.FRM\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Stacks, SourceStackTest, ::testing::ValuesIn(kStackCases),

@@ -174,28 +174,42 @@ TEST_F(StackBatchTest, ProgressRunsOnceOverEverySource) {
 }
 
 // With no folders of their own, same-named files of one source come out in the order asked
-// for, the later one staying; written positions say the order, for the "replaced" lines.
+// for, the later one staying, whichever folders they come from; written positions say the
+// order, for the "replaced" lines.
 TEST_F(StackBatchTest, WrittenPositionsComeInTheOrderWritten) {
     struct Case {
         const char* label;
         SourceSpec source;
-        std::string stays;
+        std::string name;   // the file the last entry in the game's order writes
+        std::string stays;  // the content of the last entry in the game's order
     };
     const std::vector<Case> cases = {
-        {"a folder source", {"mod", true, {{"b\\x.txt", "b"}, {"a\\x.txt", "a"}}}, "b"},
-        {"an archive", {"base.dat", false, {{"B\\X.TXT", "b"}, {"A\\X.TXT", "a"}}}, "b"},
+        {"a folder source", {"mod", true, {{"b\\x.txt", "b"}, {"a\\x.txt", "a"}}}, "x.txt", "b"},
+        {"an archive", {"base.dat", false, {{"B\\X.TXT", "b"}, {"A\\X.TXT", "a"}}}, "X.TXT", "b"},
+        {"an archive, a subfolder between two entries of one folder",
+         {"src.dat", false, {{"ART\\A.FRM", "a"}, {"ART\\B\\Z.FRM", "b"}, {"ART\\Z.FRM", "z"}}},
+         "Z.FRM",
+         "z"},
+        {"a folder source, a subfolder between two entries of one folder",
+         {"mod", true, {{"art\\a.frm", "a"}, {"art\\b\\z.frm", "b"}, {"art\\z.frm", "z"}}},
+         "z.frm",
+         "z"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
+        fs::remove_all(work / "mod");
         fs::remove_all(dest());
         ASSERT_NO_FATAL_FAILURE(Build({c.source}));
-        const std::vector<std::uint32_t> places = Everything();  // the game's order: a, then b
+        const std::vector<std::uint32_t> places = Everything();  // the game's order
         const BatchReport report =
             ExtractStack(*stack, places, ExtractTarget{dest(), std::nullopt});
-        EXPECT_EQ(report.writtenPositions, (std::vector<std::size_t>{0, 1}));
-        const std::string name = c.source.folder ? "x.txt" : "X.TXT";
-        EXPECT_EQ(test::ReadFile(dest() / name), c.stays);
-        EXPECT_EQ(StackWrittenPath(*stack, places[0], ExtractTarget{dest(), std::nullopt}), name);
+        std::vector<std::size_t> inOrder(places.size());
+        std::iota(inOrder.begin(), inOrder.end(), 0u);
+        EXPECT_EQ(report.writtenPositions, inOrder);
+        EXPECT_EQ(test::ReadFile(dest() / c.name), c.stays);
+        fs::remove_all(work / "mod");  // a folder's files are named without reading them
+        EXPECT_EQ(StackWrittenPath(*stack, places.back(), ExtractTarget{dest(), std::nullopt}),
+                  c.name);
     }
 }
 

@@ -2,6 +2,10 @@
 // each in a second column, extraction of the winning copies, and refusals that change nothing.
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <map>
 
 #include "ui/qt_text.h"
@@ -199,6 +203,57 @@ TEST_F(StackWindowTest, GameFolderAtStartAndFromTheFolderMenu) {
     auto* fromMenu = window->findChild<QAction*>(QStringLiteral("openGameFolder"));
     ASSERT_NE(fromMenu, nullptr);
     EXPECT_EQ(fromMenu->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+}
+
+// Each way of opening a game folder names, in one message, the sources the game would read
+// that are not there; a whole game gets no message.
+TEST_F(StackWindowTest, LeftOutSourcesAreNamedOnce) {
+    enum class Route { AtStart, Shortcut, Drop };
+    struct Case {
+        const char* label;
+        Route route;
+        bool withoutCritter;
+        std::vector<std::string> messages;
+    };
+    const std::string leftOut =
+        "Not found in the game folder, left out: " + (work / "game" / "critter.dat").string();
+    const std::vector<Case> cases = {
+        {"at start, whole", Route::AtStart, false, {}},
+        {"at start, no critter.dat", Route::AtStart, true, {leftOut}},
+        {"by the shortcut, whole", Route::Shortcut, false, {}},
+        {"by the shortcut, no critter.dat", Route::Shortcut, true, {leftOut}},
+        {"dropped, whole", Route::Drop, false, {}},
+        {"dropped, no critter.dat", Route::Drop, true, {leftOut}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::filesystem::path game = MakeGame();
+        if (c.withoutCritter) std::filesystem::remove(game / "critter.dat");
+        window.reset();
+        dialogs.messages.clear();
+        if (c.route == Route::AtStart) {
+            window = std::make_unique<CExtractDlg>(dialogs);
+            window->setStartupArchive(game);
+            window->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        } else {
+            Start({Make("OTHER\\X.TXT", "x")});
+        }
+        if (c.route == Route::Shortcut) OpenGameWithShortcut(game);
+        if (c.route == Route::Drop) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(FromFsPath(game))});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(window.get(), &enter);
+            ASSERT_TRUE(enter.isAccepted());
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(window.get(), &drop);
+            ASSERT_TRUE(drop.isAccepted());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->archive().path() == game; }));
+        EXPECT_EQ(window->windowTitle(), FromFsPath(game) + " - TARVIX v.09");
+        EXPECT_EQ(dialogs.messages, c.messages);
+    }
 }
 
 }  // namespace
