@@ -10,31 +10,37 @@
 
 namespace tarvix::cli {
 
+namespace {
+
+// The entries at the written positions of a batch of `indices`, with the path `pathOf` gives.
+template <typename Index, typename PathOf>
+WrittenFiles Collect(std::span<const Index> indices, std::span<const std::size_t> positions,
+                     PathOf pathOf) {
+    WrittenFiles written;
+    written.entries.reserve(positions.size());
+    written.paths.reserve(positions.size());
+    for (std::size_t position : positions) {
+        written.entries.push_back(indices[position]);
+        written.paths.push_back(pathOf(indices[position]));
+    }
+    return written;
+}
+
+}  // namespace
+
 WrittenFiles WrittenFilesOf(const DatArchive& archive, const EntryTable& table,
                             std::span<const EntryIndex> batch,
                             std::span<const std::size_t> writtenPositions,
                             const ExtractTarget& target) {
-    WrittenFiles written;
-    written.entries.reserve(writtenPositions.size());
-    written.paths.reserve(writtenPositions.size());
-    for (std::size_t position : writtenPositions) {
-        written.entries.push_back(batch[position]);
-        written.paths.push_back(WrittenPathOf(archive, table, batch[position], target));
-    }
-    return written;
+    return Collect(batch, writtenPositions,
+                   [&](EntryIndex entry) { return WrittenPathOf(archive, table, entry, target); });
 }
 
 WrittenFiles StackWrittenFilesOf(const SourceStack& stack, std::span<const std::uint32_t> places,
                                  std::span<const std::size_t> writtenPositions,
                                  const ExtractTarget& target) {
-    WrittenFiles written;
-    written.entries.reserve(writtenPositions.size());
-    written.paths.reserve(writtenPositions.size());
-    for (std::size_t position : writtenPositions) {
-        written.entries.push_back(places[position]);
-        written.paths.push_back(StackWrittenPath(stack, places[position], target));
-    }
-    return written;
+    return Collect(places, writtenPositions,
+                   [&](std::uint32_t place) { return StackWrittenPath(stack, place, target); });
 }
 
 namespace {
