@@ -1,6 +1,7 @@
 #include "ui/extraction_job.h"
 
 #include <exception>
+#include <system_error>
 #include <utility>
 
 #include "extract/session_batch.h"
@@ -23,6 +24,9 @@ std::string ExtractAndReport(const ArchiveSession& session, const ExtractionPlan
     } catch (const std::exception& error) {
         monitor.finish();
         return std::string("Extraction stopped: ") + error.what();
+    } catch (...) {
+        monitor.finish();
+        return "Extraction stopped";
     }
 }
 
@@ -47,10 +51,19 @@ bool ExtractionJob::start(ArchiveSession& session, ExtractionPlan plan) {
     monitor_ = std::make_unique<BatchMonitor>();
     use_.emplace(session);
     plan_ = std::move(plan);
-    thread_ = std::thread([this, &session, &monitor = *monitor_] {
-        report_ = ExtractAndReport(session, plan_, monitor);
-        QMetaObject::invokeMethod(this, &ExtractionJob::onFinished, Qt::QueuedConnection);
-    });
+    try {
+        thread_ = std::thread([this, &session, &monitor = *monitor_] {
+            report_ = ExtractAndReport(session, plan_, monitor);
+            QMetaObject::invokeMethod(this, &ExtractionJob::onFinished, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        // The system refused a thread (a limit on processes): nothing started, nothing held.
+        monitor_.reset();
+        use_.reset();
+        plan_ = {};
+        Q_EMIT finished("Extraction could not start: the system refused a new thread");
+        return false;
+    }
     ticker_.start();
     Q_EMIT busyChanged(true);
     return true;

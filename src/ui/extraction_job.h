@@ -29,7 +29,8 @@ public:
     ~ExtractionJob() override;
 
     // Starts writing `plan` from `session`, which must outlive the job. False, and nothing
-    // started, while another batch runs.
+    // started, while another batch runs, or when the system gives no thread for it (then
+    // `finished` says so).
     bool start(ArchiveSession& session, ExtractionPlan plan);
     bool busy() const { return monitor_ != nullptr; }
     // Asks the running batch to stop; it does within one chunk and then finishes as usual.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <map>
@@ -61,6 +62,12 @@ TEST_F(ExtractionJobTest, RunsOneBatchAtATimeAndReportsOnce) {
     EXPECT_EQ(test::Snapshot(dest()),
               (std::map<std::string, std::string>{
                   {"D", "<dir>"}, {"D/HUGE", HugeContent()}, {"D/SMALL", "s"}}));
+
+    // The same job runs the next batch on a new thread, and reports it once too.
+    ASSERT_TRUE(job.start(session, Everything()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !job.busy(); }, 60000));
+    EXPECT_EQ(finished.size(), 2);
+    EXPECT_FALSE(session.inUse());
 }
 
 // Cancel, and going away (the program quitting during a batch), both stop the batch within a
@@ -74,6 +81,9 @@ TEST_F(ExtractionJobTest, CancelAndDestructionStopTheBatchAndReturn) {
         ASSERT_TRUE(job->start(session, Everything()));
         if (destroy) {
             job.reset();
+            // A finish the thread posted dies with the job and reaches nothing.
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
         } else {
             job->cancel();
             ASSERT_TRUE(QTest::qWaitFor([&] { return !job->busy(); }, 60000));
