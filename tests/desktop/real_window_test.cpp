@@ -700,6 +700,11 @@ TEST_F(RealWindowTest, GameFolderFindTheWinningCopyAndExtractIt) {
     ASSERT_TRUE(WriteBytes(game + QStringLiteral("/master.dat"),
                            StoredDat({{"ART\\CRITTERS\\HERO.FRM", "the master archive's hero"},
                                       {"ART\\CRITTERS\\OTHER.FRM", "other"}})));
+    // The rest of a complete game, so that no note about sources left out comes in between.
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/patch000.dat"),
+                           StoredDat({{"TEXT\\PATCH.MSG", "patched"}})));
+    ASSERT_TRUE(QDir().mkpath(game + QStringLiteral("/data/text")));
+    ASSERT_TRUE(WriteBytes(game + QStringLiteral("/data/text/local.msg"), "local"));
     const QString destination = home_.filePath(QStringLiteral("winner"));
     ASSERT_TRUE(QDir().mkpath(destination));
     const QString archive = QFileInfo(QStringLiteral(TARVIX_DEMO_DAT)).absoluteFilePath();
