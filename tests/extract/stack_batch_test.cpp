@@ -30,7 +30,7 @@ using datwriter::Make;
 
 // One source: an archive of entries (name, content), or, when `folder` is set, a folder of
 // files at those paths ('\' becomes '/').
-struct SourceSpec {
+struct SourceToMake {
     std::string name;
     bool folder = false;
     std::vector<std::pair<std::string, std::string>> files;
@@ -44,24 +44,24 @@ protected:
 #endif
     }
 
-    // A stack of `specs`, first wins, in place of the one built before.
-    void Build(const std::vector<SourceSpec>& specs) {
+    // A stack of `sources`, first wins, in place of the one built before.
+    void Build(const std::vector<SourceToMake>& sources) {
         stack = std::make_unique<SourceStack>();
-        for (const SourceSpec& spec : specs) {
-            if (spec.folder) {
-                for (const auto& [path, content] : spec.files) {
-                    std::string relative = spec.name + "/" + path;
+        for (const SourceToMake& source : sources) {
+            if (source.folder) {
+                for (const auto& [path, content] : source.files) {
+                    std::string relative = source.name + "/" + path;
                     std::replace(relative.begin(), relative.end(), '\\', '/');
                     fs::create_directories((work / relative).parent_path());
                     work.write(relative, content);
                 }
             } else {
                 std::vector<datwriter::Entry> entries;
-                for (const auto& [path, content] : spec.files)
+                for (const auto& [path, content] : source.files)
                     entries.push_back(Make(path, content));
-                work.write(spec.name, BuildDat(entries));
+                work.write(source.name, BuildDat(entries));
             }
-            StackSource::Opened opened = StackSource::Open(work / spec.name, spec.name);
+            StackSource::Opened opened = StackSource::Open(work / source.name, source.name);
             ASSERT_NE(opened.source, nullptr) << opened.error;
             stack->add(std::move(opened.source));
         }
@@ -179,7 +179,7 @@ TEST_F(StackBatchTest, ProgressRunsOnceOverEverySource) {
 TEST_F(StackBatchTest, WrittenPositionsComeInTheOrderWritten) {
     struct Case {
         const char* label;
-        SourceSpec source;
+        SourceToMake source;
         std::string name;   // the file the last entry in the game's order writes
         std::string stays;  // the content of the last entry in the game's order
     };
