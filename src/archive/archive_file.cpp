@@ -35,7 +35,13 @@ void ArchiveFile::noteOpened() {
 
 bool ArchiveFile::open(const std::filesystem::path& path) {
     close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, for good if none comes; opened
+    // this way it has no length and is refused as too short. Reads stay blocking.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ >= 0) {
+        const int flags = ::fcntl(fd_, F_GETFL);
+        if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    }
     noteOpened();
     return fd_ >= 0;
 }

@@ -156,6 +156,32 @@ TEST(DatArchive, RefusesBrokenFilesWithTheReasonFirst) {
     }
 }
 
+// Files that are not regular files: refused at once as too short, never waited on.
+TEST(DatArchive, SpecialFilesAreRefusedWithoutWaiting) {
+    struct SpecialCase {
+        const char* label;
+        std::function<std::filesystem::path(TempDir&)> make;
+    };
+    const SpecialCase cases[] = {
+        {"FIFO without a writer",
+         [](TempDir& dir) {
+             const std::filesystem::path at = dir.path() / "pipe.dat";
+             EXPECT_EQ(::mkfifo(at.c_str(), 0600), 0);
+             return at;
+         }},
+        {"character device", [](TempDir&) { return std::filesystem::path("/dev/null"); }},
+    };
+    for (const SpecialCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        DatArchive archive;
+        const DatArchive::LoadResult result = archive.load(c.make(dir));
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.message, messages::kTooShort);
+        EXPECT_FALSE(archive.isLoaded());
+    }
+}
+
 TEST(DatArchive, CloseArchiveReleasesEverythingAndMayRunTwice) {
     Loaded l(BuildDat({Make("A", "1")}));
     l.archive.CloseArchive();
