@@ -191,15 +191,16 @@ void Read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_i
     auto* out = reinterpret_cast<std::uint8_t*>(buffer.data());
     const auto at = static_cast<std::uint64_t>(offset);
     long got = -EIO;
+    ReadView view;
     if (OpenFile* file = FileOf(fi)) {
-        got = file->read(at, out, size);
+        got = file->view(at, out, size, view);
     } else {
         MountState& state = StateOf(req);
         NodeId id = 0;
-        got = NodeOf(state, ino, id) ? state.files.read(id, at, out, size) : -ENOENT;
+        got = NodeOf(state, ino, id) ? state.files.read(id, at, out, size, view) : -ENOENT;
     }
     if (got < 0) return static_cast<void>(fuse_reply_err(req, static_cast<int>(-got)));
-    fuse_reply_buf(req, buffer.data(), static_cast<std::size_t>(got));
+    fuse_reply_buf(req, reinterpret_cast<const char*>(view.data), static_cast<std::size_t>(got));
 }
 
 void Release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {

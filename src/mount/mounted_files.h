@@ -27,12 +27,24 @@ struct MountSettings {
     std::size_t cacheBytes = kDefaultCacheBytes;
 };
 
+// Where the bytes of a read are, and what keeps them there until the reply has gone.
+struct ReadView {
+    const std::uint8_t* data = nullptr;
+    std::shared_ptr<const void> keep;
+};
+
 // One open file of the mount. Reads may come from several threads at once.
 class OpenFile {
 public:
     virtual ~OpenFile() = default;
     // Up to `size` bytes from `offset` into `out`: how many (0 at the end), or -errno.
     virtual long read(std::uint64_t offset, std::uint8_t* out, std::size_t size) = 0;
+    // As read(), but a file that holds its content in memory points `view` at it instead of
+    // copying it into `out`; otherwise `view.data` is `out`.
+    virtual long view(std::uint64_t offset, std::uint8_t* out, std::size_t size, ReadView& view) {
+        view.data = out;
+        return read(offset, out, size);
+    }
 };
 
 // What the files of the mount show: their names, sizes and bytes, unpacked or raw.
@@ -53,8 +65,9 @@ public:
 
     std::unique_ptr<OpenFile> open(NodeId id);
     // Up to `size` bytes of file `id` from `offset`, without an open file: how many, or
-    // -errno. The last few files read this way stay open (RecentFiles).
-    long read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size);
+    // -errno, and where they are (OpenFile::view). The last few files read this way stay
+    // open (RecentFiles).
+    long read(NodeId id, std::uint64_t offset, std::uint8_t* out, std::size_t size, ReadView& view);
 
 private:
     std::unique_ptr<OpenFile> openStreamed(NodeId id);
