@@ -89,8 +89,8 @@ public:
         return got;
     }
 
-    // The reply is sent from the content itself: a copy fewer for every read, which was a
-    // seventh of the mount's own time when every file was read once.
+    // The reply is sent from the content itself: a copy fewer for every read (copying bytes
+    // was 6 to 7% of the mount's time in perf when every file of an archive was read once).
     long view(std::uint64_t offset, std::uint8_t*, std::size_t size, ReadView& view) override {
         UnpackedCache::Content content = load();
         const EffectiveNode& node = entries_.node(id_);
