@@ -106,14 +106,14 @@ row "first read of every file (2 readers) / tarvix-cli extract" "$(m "${first[@]
     "$(m "${extract[@]}")" 2
 row "second read, cached / the same files read from tmpfs" "$(m "${second[@]}")" \
     "$(m "${tmpfs[@]}")" 1.5
-row "cat reading from tmpfs / tarvix-cli extract (the method's floor)" "$(m "${tmpfs[@]}")" \
+row "cat over tmpfs / tarvix-cli extract (the method's floor)" "$(m "${tmpfs[@]}")" \
     "$(m "${extract[@]}")" "-"
 echo "-- cat with its buffer kept from file to file:"
 row "first read of every file (2 readers) / tarvix-cli extract" "$(m "${first_kept[@]}")" \
     "$(m "${extract[@]}")" 2
 row "second read, cached / the same files read from tmpfs" "$(m "${second_kept[@]}")" \
     "$(m "${tmpfs_kept[@]}")" 1.5
-row "cat reading from tmpfs / tarvix-cli extract (the method's floor)" \
+row "cat over tmpfs / tarvix-cli extract (the method's floor)" \
     "$(m "${tmpfs_kept[@]}")" "$(m "${extract[@]}")" "-"
 echo "--"
 if ((${#anchor[@]})); then
