@@ -44,6 +44,7 @@ TEST_P(StackTreeTest, MatchesTheWalkOverTheSameList) {
     int n = 0;
     for (const std::vector<std::string>& names : GetParam().sources) {
         std::vector<datwriter::Entry> entries;
+        entries.reserve(names.size());
         for (const std::string& name : names) entries.push_back(Make(name, name));
         const auto path = dir.write("s" + std::to_string(n++) + ".dat", BuildDat(entries));
         stack.add(StackSource::Open(path, path.string()).source);
