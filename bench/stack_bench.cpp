@@ -8,13 +8,17 @@
 //   stack/union-only  the union built again over sources already open
 //   stack/window      stack/open, then what the window adds to show it: the effective
 //                     entries laid out as one entry list and its folder tree built (the tree
-//                     view itself makes its rows on demand)
+//                     view itself makes its rows on demand), as ArchiveSession::showStack does
+//   stack/paired      stack/window and stack/separately alternated within each iteration, so
+//                     that both sides see the same load; counters give each side's mean time
+//                     per iteration and their ratio
 //
 // Usage: tarvix_bench_stack [--smoke] [--work=DIR] [Google Benchmark options]
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -24,12 +28,12 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_session.h"
 #include "archive/dat_archive.h"
 #include "archive/entry_table.h"
 #include "archive/folder_files.h"
 #include "archive/folder_index.h"
 #include "archive/source_stack.h"
-#include "archive/stack_entry_list.h"
 #include "dat_writer.h"
 #include "synthetic_dat.h"
 
@@ -110,17 +114,14 @@ void Open(benchmark::State& state, const StackFiles& files) {
     }
 }
 
+std::size_t ShowInWindow(const StackFiles& files) {
+    ArchiveSession session;
+    session.showStack(files.sources.front().parent_path(), OpenStack(files));
+    return session.folders().nodeCount();
+}
+
 void ShownInWindow(benchmark::State& state, const StackFiles& files) {
-    for (auto _ : state) {
-        const auto stack = OpenStack(files);
-        DatArchive shown;
-        shown.loadEntryList(files.sources.front().parent_path(), StackEntryList(*stack),
-                            stack->entries().size());
-        EntryTable table;
-        FolderIndex folders;
-        folders.BuildFolderTree(shown, table);
-        benchmark::DoNotOptimize(folders.nodeCount());
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(ShowInWindow(files));
 }
 
 void UnionOnly(benchmark::State& state, const StackFiles& files) {
@@ -131,23 +132,52 @@ void UnionOnly(benchmark::State& state, const StackFiles& files) {
     }
 }
 
-void Separately(benchmark::State& state, const StackFiles& files) {
-    for (auto _ : state) {
-        std::size_t seen = 0;
-        for (const fs::path& path : files.sources) {
-            if (fs::is_directory(path)) {
-                seen += ListFolderFiles(path)->size();
-                continue;
-            }
-            DatArchive archive;
-            archive.load(path);
-            EntryTable table;
-            FolderIndex folders;
-            folders.BuildFolderTree(archive, table);
-            seen += folders.nodeCount();
+std::size_t OpenSeparately(const StackFiles& files) {
+    std::size_t seen = 0;
+    for (const fs::path& path : files.sources) {
+        if (fs::is_directory(path)) {
+            seen += ListFolderFiles(path)->size();
+            continue;
         }
-        benchmark::DoNotOptimize(seen);
+        DatArchive archive;
+        archive.load(path);
+        EntryTable table;
+        FolderIndex folders;
+        folders.BuildFolderTree(archive, table);
+        seen += folders.nodeCount();
     }
+    return seen;
+}
+
+void Separately(benchmark::State& state, const StackFiles& files) {
+    for (auto _ : state) benchmark::DoNotOptimize(OpenSeparately(files));
+}
+
+// Each side timed on its own, the side that goes first changing every iteration.
+void Paired(benchmark::State& state, const StackFiles& files) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration window{}, separately{};
+    const auto timed = [](Clock::duration& total, auto&& side) {
+        const auto start = Clock::now();
+        benchmark::DoNotOptimize(side());
+        total += Clock::now() - start;
+    };
+    bool windowFirst = true;
+    for (auto _ : state) {
+        const auto windowSide = [&] { return ShowInWindow(files); };
+        const auto separateSide = [&] { return OpenSeparately(files); };
+        if (windowFirst) timed(window, windowSide);
+        timed(separately, separateSide);
+        if (!windowFirst) timed(window, windowSide);
+        windowFirst = !windowFirst;
+    }
+    const auto ms = [&](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count() /
+               static_cast<double>(state.iterations());
+    };
+    state.counters["window_ms"] = ms(window);
+    state.counters["separately_ms"] = ms(separately);
+    state.counters["ratio"] = ms(window) / ms(separately);
 }
 
 // As tarvix-cli which does it: the sources opened, the path looked up without the union.
@@ -191,6 +221,7 @@ int main(int argc, char** argv) {
     Tune(benchmark::RegisterBenchmark("stack/union-only", UnionOnly, files));
     Tune(benchmark::RegisterBenchmark("stack/window", ShownInWindow, files));
     Tune(benchmark::RegisterBenchmark("stack/which", Which, files));
+    Tune(benchmark::RegisterBenchmark("stack/paired", Paired, files));
     int restCount = static_cast<int>(rest.size());
     benchmark::Initialize(&restCount, rest.data());
     if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;

@@ -24,12 +24,22 @@ DatArchive::LoadResult ArchiveSession::openGame(const std::filesystem::path& dir
     try {
         OpenedGameStack opened = OpenGameStack(dir);
         if (!opened.stack) return {false, opened.error, {}};
+        return showStack(dir, std::move(opened.stack), std::move(opened.missing));
+    } catch (const std::bad_alloc&) {
+        return {false, messages::kNoMemory, {}};
+    }
+}
+
+DatArchive::LoadResult ArchiveSession::showStack(const std::filesystem::path& dir,
+                                                 std::unique_ptr<SourceStack> stack,
+                                                 std::vector<std::string> missing) {
+    try {
         ArchiveSession loaded;
-        loaded.archive_.loadEntryList(dir, StackEntryList(*opened.stack),
-                                      opened.stack->entries().size());
-        loaded.folders_.BuildFolderTree(loaded.archive_, loaded.table_);
-        loaded.stack_ = std::move(opened.stack);
-        loaded.missing_ = std::move(opened.missing);
+        LaidOutEntries list = StackEntryList(*stack);
+        loaded.archive_.loadEntryList(dir, std::move(list.bytes), list.size, list.entries);
+        loaded.folders_.BuildStackTree(loaded.archive_, *stack, loaded.table_);
+        loaded.stack_ = std::move(stack);
+        loaded.missing_ = std::move(missing);
         if (!replaceWith(loaded)) return {false, messages::kSessionInUse, {}};
         return {true, {}, {}};
     } catch (const std::bad_alloc&) {

@@ -36,6 +36,11 @@ public:
     // stack()->entries()[i] (StackEntryList), and `dir` is its path. Missing sources are left
     // out and named by missingSources(); the message of a refusal names why.
     DatArchive::LoadResult openGame(const std::filesystem::path& dir);
+    // Shows a built stack as openGame does, `dir` standing for its path and `missing` for the
+    // sources left out.
+    DatArchive::LoadResult showStack(const std::filesystem::path& dir,
+                                     std::unique_ptr<SourceStack> stack,
+                                     std::vector<std::string> missing = {});
     // Takes over what `loaded` holds, and hands back what this one held, which closes with
     // `loaded`. Refused (false, nothing changes) while the session is in use.
     bool replaceWith(ArchiveSession& loaded);

@@ -50,11 +50,12 @@ public:
     bool loadLooseFile(const std::filesystem::path& root, const std::filesystem::path& relative,
                        std::string_view name);
 
-    // Takes `entryList`, `entries` whole records laid out as a Fallout 2 entry list, as the
-    // entry list of an archive that has no file: `path` names what it shows, and every read
-    // of stored bytes finds nothing. The records are trusted: they are made by this program.
-    void loadEntryList(const std::filesystem::path& path, std::vector<std::uint8_t> entryList,
-                       std::size_t entries);
+    // Takes `entryList`, `entries` whole records in its first `bytes` bytes laid out as a
+    // Fallout 2 entry list, as the entry list of an archive that has no file: `path` names what
+    // it shows, and every read of stored bytes finds nothing. The records are trusted: they are
+    // made by this program.
+    void loadEntryList(const std::filesystem::path& path, std::unique_ptr<std::uint8_t[]> entryList,
+                       std::size_t bytes, std::size_t entries);
 
     // Releases the entry list and closes the file.
     void CloseArchive();

@@ -57,6 +57,12 @@ EntryInfo GetEntryInfo(const EntryTable& table, EntryIndex index) {
     return info;
 }
 
+PackingKind GetEntryPacking(const EntryTable& table, EntryIndex index) {
+    const std::uint8_t* e = table[index];
+    if (table.format() == ArchiveFormat::Dat2) return PackingOfType(SizeFields(e)[-1]);
+    return PackingOfAttributes(Dat1Attributes(e));
+}
+
 FolderAndFile SplitFolderAndFile(std::string_view name) {
     const auto slash = name.rfind('\\');
     if (slash == std::string_view::npos) return {name, name};

@@ -58,6 +58,8 @@ struct EntrySizes {
     std::uint32_t packedSize = 0;  // the stored length (EntryInfo::storedSize)
 };
 EntrySizes GetEntrySizes(const EntryTable& table, EntryIndex index);
+// How the entry is packed (EntryInfo::packing), without copying the name.
+PackingKind GetEntryPacking(const EntryTable& table, EntryIndex index);
 
 // An internal path split at its last backslash. A name without one is both folder and file.
 struct FolderAndFile {

@@ -170,6 +170,44 @@ void FolderIndex::BuildFolderTree(const DatArchive& archive, EntryTable& table) 
     groupFilesByFolder(folderOfEntry);
 }
 
+// Entry i of the list is stack.entries()[i], and its folder path is its union folder's path as
+// the list spells it, so one union folder is always one node, the node the walk would find
+// (two folders of the union never share a spelling). Entries at the top have no union folder
+// of their own: their name is their folder path, as in the walk, and is looked up as there.
+void FolderIndex::BuildStackTree(const DatArchive& archive, const SourceStack& stack,
+                                 EntryTable& table) {
+    const std::span<const std::uint8_t> dirBlock = archive.dirBlock();
+    const std::vector<StackEntry>& entries = stack.entries();
+    const std::size_t count = archive.entryCount();
+    table.reset(count, archive.format());
+    if (count != entries.size()) {
+        table.reset(0, archive.format());
+        return;
+    }
+    constexpr NodeId kNotYet = kRoot;  // no union folder but the root is shown as the root
+    std::vector<NodeId> nodeOfFolder(stack.folderCount(), kNotYet);
+    std::vector<NodeId> folderOfEntry;
+    folderOfEntry.reserve(count);
+    lastNode_ = kRoot;
+    EntryIndex i = 0;
+    for (std::size_t pos = 0; pos < dirBlock.size() && i < count; ++i) {
+        const std::uint8_t* entry = dirBlock.data() + pos;
+        table.set(i, entry);
+        NodeId& known = nodeOfFolder[entries[i].folder];
+        NodeId node = known;
+        if (node == kNotYet) {
+            const std::string_view folder = SplitFolderAndFile(EntryName(entry)).folder;
+            node = nodeForFolder(folder, PathTag(key_, folder), i);
+            if (entries[i].folder != SourceStack::kRootFolder) known = node;
+        }
+        folderOfEntry.push_back(node);
+        pos += static_cast<std::size_t>(EntryStride(entry));
+    }
+    table.set(i, nullptr);
+    layOutChildren();
+    groupFilesByFolder(folderOfEntry);
+}
+
 // Consecutive entries mostly share their folder, so most entries cost one comparison with the
 // previous entry's folder, and any other entry one lookup of its folder path.
 NodeId FolderIndex::nodeForFolder(std::string_view folder, std::uint32_t tag, EntryIndex index) {

@@ -10,6 +10,7 @@
 #include "archive/dat_archive.h"
 #include "archive/dat_entry.h"
 #include "archive/entry_table.h"
+#include "archive/source_stack.h"
 
 namespace tarvix {
 
@@ -56,6 +57,11 @@ public:
 
     // Walks the loaded archive's entry list, fills `table` and builds the tree.
     void BuildFolderTree(const DatArchive& archive, EntryTable& table);
+    // The same tree for an entry list laid out by StackEntryList(stack), made from the union's
+    // folders: an entry's folder path is looked up only the first time its folder of the union
+    // comes, not at every change of folder along the list. The archive must hold exactly the
+    // stack's effective entries; otherwise the index is left empty.
+    void BuildStackTree(const DatArchive& archive, const SourceStack& stack, EntryTable& table);
 
     const FolderNode& node(NodeId id) const { return nodes_[id]; }
     std::size_t nodeCount() const { return nodes_.size(); }  // the root included

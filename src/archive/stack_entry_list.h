@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "archive/source_stack.h"
 
@@ -15,7 +16,12 @@ namespace tarvix {
 // make one folder; the sizes are the winning copy's (RealSize, and its stored length as
 // PackedSize), the Type 0 for a stored copy and 1 for a packed one. Offsets are 0: the stored
 // bytes are read from the winning source, never through this list.
-std::vector<std::uint8_t> StackEntryList(const SourceStack& stack);
+struct LaidOutEntries {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;     // bytes used
+    std::size_t entries = 0;  // records
+};
+LaidOutEntries StackEntryList(const SourceStack& stack);
 
 // How the window names the source of an entry: the archive's file name, or the folder's name
 // followed by '/'.

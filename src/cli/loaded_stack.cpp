@@ -2,9 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 
-#include "archive/game_folder.h"
+#include "archive/game_stack.h"
 #include "cli/display_text.h"
 
 namespace tarvix::cli {
@@ -23,33 +22,33 @@ bool AddSource(SourceStack& stack, const fs::path& path, const std::string& labe
     return true;
 }
 
-bool AddGameSources(SourceStack& stack, const std::string& dir) {
-    std::error_code ec;
-    if (!fs::is_directory(fs::path(dir), ec)) {
+// The game's own stack, worded as the command line words it. A folder that holds none of the
+// game's sources is an empty stack here, not a refusal: each missing source is already named.
+std::unique_ptr<SourceStack> OpenGameSources(const std::string& dir, bool built) {
+    OpenedGameStack opened = OpenGameStack(fs::path(dir), {.build = built, .refuseEmpty = false});
+    if (opened.refusal == GameStackRefusal::NotAFolder) {
         std::fprintf(stderr, "tarvix-cli: %s: not a folder\n", QuoteArgument(dir).c_str());
-        return false;
+        return nullptr;
     }
-    const GameStackPlan plan = PlanGameStack(fs::path(dir));
-    for (const std::string& missing : plan.missing) {
+    for (const std::string& missing : opened.missing) {
         std::fprintf(stderr, "tarvix-cli: note: %s is missing; left out\n",
                      QuoteArgument(missing).c_str());
     }
-    for (const PlannedSource& source : plan.sources) {
-        if (!AddSource(stack, source.path, source.label)) return false;
+    if (opened.refusal == GameStackRefusal::Source) {
+        std::fprintf(stderr, "tarvix-cli: %s: %s\n", QuoteArgument(opened.refusedSource).c_str(),
+                     opened.refusedReason.c_str());
+        return nullptr;
     }
-    return true;
+    return std::move(opened.stack);
 }
 
 }  // namespace
 
 std::unique_ptr<SourceStack> LoadStack(const CommandLine& line, bool built) {
+    if (!line.gameDir.empty()) return OpenGameSources(line.gameDir, built);
     auto stack = std::make_unique<SourceStack>();
-    if (!line.gameDir.empty()) {
-        if (!AddGameSources(*stack, line.gameDir)) return nullptr;
-    } else {
-        for (const std::string& layer : line.layers) {
-            if (!AddSource(*stack, fs::path(layer), layer)) return nullptr;
-        }
+    for (const std::string& layer : line.layers) {
+        if (!AddSource(*stack, fs::path(layer), layer)) return nullptr;
     }
     if (built) stack->build();
     return stack;

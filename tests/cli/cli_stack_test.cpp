@@ -325,5 +325,53 @@ INSTANTIATE_TEST_SUITE_P(
                                   "C\\x.txt: replaced by b\\x.txt in x.txt\n"}),
     NameOfCase<WrittenCase>);
 
+// A game folder with none of the game's sources is an empty stack, each source named in a note;
+// a source that is there but cannot be read stops the run, after the notes.
+class GameFolderOpeningTest : public CliTest, public ::testing::WithParamInterface<StackRunCase> {
+protected:
+    void SetUp() override {
+        fs::create_directories(work / "empty");
+        fs::create_directories(work / "bad/data");
+        work.write("bad/critter.dat", "junk");
+    }
+};
+
+TEST_P(GameFolderOpeningTest, NotesMissingSourcesAndNamesARefusedOne) {
+    const StackRunCase& c = GetParam();
+    const CliRun run = Run(c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+}
+
+const std::string kEmptyGameNotes =
+    "tarvix-cli: note: 'empty/data' is missing; left out\n"
+    "tarvix-cli: note: 'empty/critter.dat' is missing; left out\n"
+    "tarvix-cli: note: 'empty/master.dat' is missing; left out\n";
+const std::string kBadGameErrors =
+    "tarvix-cli: note: 'bad/master.dat' is missing; left out\n"
+    "tarvix-cli: 'bad/critter.dat': Not a valid DAT file (the file is shorter than its 8-byte "
+    "trailer)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    GameFolders, GameFolderOpeningTest,
+    ::testing::Values(
+        StackRunCase{"list of no sources", {"list", "--game", "empty"}, 0, "", kEmptyGameNotes},
+        StackRunCase{"info of no sources",
+                     {"info", "--game", "empty"},
+                     0,
+                     "effective entries: 0\nshadowed entries: 0\n",
+                     kEmptyGameNotes},
+        StackRunCase{"which over no sources",
+                     {"which", "--game", "empty", "x"},
+                     1,
+                     "",
+                     kEmptyGameNotes + "tarvix-cli: no source has 'x'\n"},
+        StackRunCase{
+            "list with a damaged source", {"list", "--game", "bad"}, 2, "", kBadGameErrors},
+        StackRunCase{
+            "which with a damaged source", {"which", "--game", "bad", "x"}, 2, "", kBadGameErrors}),
+    NameOfCase<StackRunCase>);
+
 }  // namespace
 }  // namespace tarvix::test
