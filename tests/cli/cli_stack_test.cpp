@@ -50,12 +50,14 @@ struct StackRunCase {
 
 class StackRunTest : public StackCliTest, public ::testing::WithParamInterface<StackRunCase> {};
 
-TEST_P(StackRunTest, PrintsWhatTheGameWouldRead) {
-    const StackRunCase& c = GetParam();
-    const CliRun run = Run(c.args);
+void ExpectRun(const CliRun& run, const StackRunCase& c) {
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out, c.out);
     EXPECT_EQ(run.err, c.err);
+}
+
+TEST_P(StackRunTest, PrintsWhatTheGameWouldRead) {
+    ExpectRun(Run(GetParam().args), GetParam());
 }
 
 const std::string kGameList =
@@ -337,11 +339,7 @@ protected:
 };
 
 TEST_P(GameFolderOpeningTest, NotesMissingSourcesAndNamesARefusedOne) {
-    const StackRunCase& c = GetParam();
-    const CliRun run = Run(c.args);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.err, c.err);
+    ExpectRun(Run(GetParam().args), GetParam());
 }
 
 const std::string kEmptyGameNotes =
