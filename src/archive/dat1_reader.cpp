@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "archive/dat_entry.h"
-#include "archive/large_pages.h"
 #include "archive/packing_kind.h"
 
 namespace tarvix {
@@ -249,9 +249,8 @@ std::optional<Dat1EntryList> ReadDat1(const ArchiveFile& file, std::uint64_t len
     Dat1EntryList list;
     list.size = static_cast<std::size_t>(size.bytes);
     list.count = size.count;
-    list.block =
-        std::make_unique_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(1, list.size));
-    AdviseLargePages(list.block.get(), list.size);
+    list.block = AllocateLargeBlock(list.size);
+    if (!list.block) throw std::bad_alloc();
 
     // Should the file change between the passes, every record is still checked, and the list
     // must come out as long as measured.

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "archive/archive_file.h"
+#include "archive/large_block.h"
 
 namespace tarvix {
 
@@ -16,7 +17,7 @@ namespace tarvix {
 // GetEntryInfo reads the Attributes back from the end of the name field; EntryName stops at the
 // zero byte.
 struct Dat1EntryList {
-    std::unique_ptr<std::uint8_t[]> block;
+    LargeBlock block;
     std::size_t size = 0;
     std::size_t count = 0;
 };

@@ -8,7 +8,6 @@
 
 #include "archive/dat1_reader.h"
 #include "archive/dat_entry.h"
-#include "archive/large_pages.h"
 
 namespace tarvix {
 namespace {
@@ -70,11 +69,10 @@ DatArchive::LoadResult DatArchive::load(const std::filesystem::path& path) {
     if (treeSize_ < 4) return loadDat1(*length, messages::kTreeTooSmall);
     if (treeSize_ > dataSize_ - kTrailerBytes) return loadDat1(*length, messages::kTreeTooLarge);
 
-    // new(nothrow) so that an absurd TreeSize is a refusal, not an exception.
+    // Without exceptions, so that an absurd TreeSize is a refusal.
     dirBlockSize_ = treeSize_ - 4;
-    dirBlock_.reset(new (std::nothrow) std::uint8_t[dirBlockSize_ == 0 ? 1 : dirBlockSize_]);
+    dirBlock_ = AllocateLargeBlock(dirBlockSize_);
     if (!dirBlock_) return refuse(messages::kNoMemory);
-    AdviseLargePages(dirBlock_.get(), dirBlockSize_);
 
     if (file_.readAt(std::uint64_t{dataSize_} - treeSize_ - 4, dirBlock_.get(), dirBlockSize_) !=
         dirBlockSize_) {

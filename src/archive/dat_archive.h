@@ -12,6 +12,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/archive_format.h"
+#include "archive/large_block.h"
 
 namespace tarvix {
 
@@ -54,8 +55,8 @@ public:
     // Fallout 2 entry list, as the entry list of an archive that has no file: `path` names what
     // it shows, and every read of stored bytes finds nothing. The records are trusted: they are
     // made by this program.
-    void loadEntryList(const std::filesystem::path& path, std::unique_ptr<std::uint8_t[]> entryList,
-                       std::size_t bytes, std::size_t entries);
+    void loadEntryList(const std::filesystem::path& path, LargeBlock entryList, std::size_t bytes,
+                       std::size_t entries);
 
     // Releases the entry list and closes the file.
     void CloseArchive();
@@ -101,7 +102,7 @@ private:
     ArchiveFile file_;
     std::uint32_t dataSize_ = 0;
     std::uint32_t treeSize_ = 0;
-    std::unique_ptr<std::uint8_t[]> dirBlock_;
+    LargeBlock dirBlock_;
     std::size_t dirBlockSize_ = 0;
     std::size_t entryCount_ = 0;
     bool loaded_ = false;

@@ -10,9 +10,8 @@ namespace tarvix {
 
 // Taken over, not copied: a copy cost the window's open of a game-size stack a few per cent
 // (bench/stack_bench.cpp, stack/paired).
-void DatArchive::loadEntryList(const std::filesystem::path& path,
-                               std::unique_ptr<std::uint8_t[]> entryList, std::size_t bytes,
-                               std::size_t entries) {
+void DatArchive::loadEntryList(const std::filesystem::path& path, LargeBlock entryList,
+                               std::size_t bytes, std::size_t entries) {
     CloseArchive();
     path_ = path;
     dirBlockSize_ = bytes;

@@ -8,14 +8,6 @@ std::string FoldGamePath(std::string_view path) {
     return folded;
 }
 
-void AppendFoldedGamePath(std::string& out, std::string_view path) {
-    // Copied first and folded in place: a loop the compiler vectorises, where appending byte by
-    // byte was a twentieth of building a game-size stack.
-    const std::size_t start = out.size();
-    out.append(path);
-    for (std::size_t i = start; i < out.size(); ++i) out[i] = FoldGameChar(out[i]);
-}
-
 int CompareGamePaths(std::string_view a, std::string_view b) {
     const std::size_t common = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < common; ++i) {

@@ -13,7 +13,14 @@ inline char FoldGameChar(char c) {
 }
 
 std::string FoldGamePath(std::string_view path);
-void AppendFoldedGamePath(std::string& out, std::string_view path);
+// Copied first and folded in place: a loop the compiler vectorises, where appending byte by
+// byte was a twentieth of building a game-size stack. Any std::basic_string<char>.
+template <class String>
+void AppendFoldedGamePath(String& out, std::string_view path) {
+    const std::size_t start = out.size();
+    out.append(path);
+    for (std::size_t i = start; i < out.size(); ++i) out[i] = FoldGameChar(out[i]);
+}
 
 // <0, 0 or >0 as `a` sorts before, with or after `b`: byte by byte after the folding, a
 // prefix first. This is the order the game's own lookups use.

@@ -30,7 +30,7 @@ bool DatArchive::loadLooseFile(const std::filesystem::path& root,
         return false;
     }
     const auto size = static_cast<std::uint32_t>(*length);
-    dirBlock_.reset(new (std::nothrow) std::uint8_t[listSize]);
+    dirBlock_ = AllocateLargeBlock(listSize);
     if (!dirBlock_) {
         CloseArchive();
         return false;

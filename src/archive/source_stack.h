@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/large_block.h"
 #include "archive/stack_source.h"
 
 namespace tarvix {
@@ -28,6 +29,9 @@ struct StackEntry {
     std::uint32_t folder = 0;          // the folder of the union that lists it
     std::vector<StackCopy> shadows{};  // the other sources' entries of the path, in order
 };
+
+// The effective entries of a game-size stack fill megabytes: see large_block.h.
+using StackEntries = std::vector<StackEntry, LargeBlockAllocator<StackEntry>>;
 
 // A folder of the union of all sources' folders.
 struct StackFolder {
@@ -60,7 +64,7 @@ public:
 
     // The effective entries, in the game's order: whole paths compared byte by byte after the
     // folding.
-    const std::vector<StackEntry>& entries() const { return entries_; }
+    const StackEntries& entries() const { return entries_; }
     // Copies hidden by a winner, over all entries.
     std::size_t shadowedCount() const { return shadowed_; }
 
@@ -81,24 +85,26 @@ public:
 private:
     // One source's entry of a path while the stack is built.
     struct Copy {
+        std::uint64_t head;       // its first 8 bytes folded, big-endian, 0 after the end
         std::string_view folded;  // its path folded, in folded_
         std::uint32_t source;
         std::uint32_t index;
         std::uint32_t folder;
     };
-    void collectCopies(std::uint32_t place, std::vector<Copy>& copies);
-    void pickWinners(std::vector<Copy>& copies);
+    using Copies = std::vector<Copy, LargeBlockAllocator<Copy>>;
+    void collectCopies(std::uint32_t place, Copies& copies);
+    void pickWinners(Copies& copies);
     std::uint32_t folderFor(std::string_view name, std::string_view folded);
     std::uint32_t createFolders(std::string_view name, std::string_view folded, std::size_t end);
     void groupByFolder();
 
     std::vector<std::unique_ptr<StackSource>> sources_;
-    std::vector<StackEntry> entries_;
+    StackEntries entries_;
     std::vector<StackFolder> folders_;
     std::size_t shadowed_ = 0;
     // Every path folded, one after the other; reserved once, so that views into it stay
     // valid while the folder map holds them.
-    std::string folded_;
+    std::basic_string<char, std::char_traits<char>, LargeBlockAllocator<char>> folded_;
     std::unordered_map<std::string_view, std::uint32_t> folderByPath_;
     std::string_view lastFolder_;  // the folded folder path looked up last
     std::uint32_t lastFolderId_ = kRootFolder;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "archive/dat_entry.h"
 
@@ -56,7 +57,8 @@ LaidOutEntries StackEntryList(const SourceStack& stack) {
         bound += kEntryFixedBytes + folderPaths[entry.folder].size() + entry.name.size();
     }
     LaidOutEntries list;
-    list.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(bound);
+    list.bytes = AllocateLargeBlock(bound);
+    if (!list.bytes) throw std::bad_alloc();
     list.entries = stack.entries().size();
     std::uint8_t* out = list.bytes.get();
     for (const StackEntry& entry : stack.entries()) {

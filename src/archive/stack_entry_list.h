@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/large_block.h"
 #include "archive/source_stack.h"
 
 namespace tarvix {
@@ -17,7 +18,7 @@ namespace tarvix {
 // PackedSize), the Type 0 for a stored copy and 1 for a packed one. Offsets are 0: the stored
 // bytes are read from the winning source, never through this list.
 struct LaidOutEntries {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    LargeBlock bytes;
     std::size_t size = 0;     // bytes used
     std::size_t entries = 0;  // records
 };
