@@ -100,6 +100,11 @@ std::optional<std::uint64_t> ArchiveFile::length() const {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+bool ArchiveFile::isRegularFile() const {
+    struct stat info {};
+    return fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 std::size_t ArchiveFile::readAt(std::uint64_t offset, std::uint8_t* buffer,
                                 std::size_t size) const {
     std::size_t got = 0;
@@ -154,6 +159,11 @@ std::optional<std::uint64_t> ArchiveFile::length() const {
     const std::streamoff end = stream_.tellg();
     if (end < 0) return std::nullopt;
     return static_cast<std::uint64_t>(end);
+}
+
+// No FIFO waits for a writer here, and a device name opens as no file stream.
+bool ArchiveFile::isRegularFile() const {
+    return isOpen();
 }
 
 std::size_t ArchiveFile::readAt(std::uint64_t offset, std::uint8_t* buffer,
