@@ -32,8 +32,8 @@ HeldLease::~HeldLease() {
 void HeldLease::watch() {
     while (!stop_) {
         if (::fcntl(fd_, F_GETLEASE) != F_WRLCK) {
+            broken_ = true;  // first: the open goes on as soon as the lease is given up
             ::fcntl(fd_, F_SETLEASE, F_UNLCK);
-            broken_ = true;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
