@@ -160,7 +160,7 @@ std::optional<std::uint64_t> ArchiveFile::length() const {
     return static_cast<std::uint64_t>(end);
 }
 
-// No FIFO waits for a writer here, and a device name opens as no file stream.
+// There is no FIFO here to wait on; what opens is read as a file.
 bool ArchiveFile::isRegularFile() const {
     return isOpen();
 }
