@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "archive/open_without_waiting.h"
 #endif
 
 namespace tarvix {
@@ -35,13 +37,9 @@ void ArchiveFile::noteOpened() {
 
 bool ArchiveFile::open(const std::filesystem::path& path) {
     close();
-    // Without O_NONBLOCK, opening a FIFO waits for a writer, for good if none comes; opened
-    // this way it has no length and is refused as too short. Reads stay blocking.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ >= 0) {
-        const int flags = ::fcntl(fd_, F_GETFL);
-        if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-    }
+    // A FIFO opened without waiting for a writer has no length, and is refused as too short.
+    fd_ = OpenWithoutWaiting(
+        [&](int added) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | added); });
     noteOpened();
     return fd_ >= 0;
 }
@@ -63,8 +61,9 @@ bool ArchiveFile::openBelow(const std::filesystem::path& root,
         folder = inner;
     }
     if (folder < 0) return false;
-    // Without O_NONBLOCK, opening a FIFO waits for a writer; a regular file ignores it.
-    fd_ = ::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    fd_ = OpenWithoutWaiting([&](int added) {
+        return ::openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | added);
+    });
     ::close(folder);
     struct stat info {};
     if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
@@ -98,6 +97,11 @@ std::optional<std::uint64_t> ArchiveFile::length() const {
     struct stat info {};
     if (fd_ < 0 || ::fstat(fd_, &info) != 0 || info.st_size < 0) return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool ArchiveFile::isRegularFile() const {
+    struct stat info {};
+    return fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::size_t ArchiveFile::readAt(std::uint64_t offset, std::uint8_t* buffer,
@@ -154,6 +158,11 @@ std::optional<std::uint64_t> ArchiveFile::length() const {
     const std::streamoff end = stream_.tellg();
     if (end < 0) return std::nullopt;
     return static_cast<std::uint64_t>(end);
+}
+
+// There is no FIFO here to wait on; what opens is read as a file.
+bool ArchiveFile::isRegularFile() const {
+    return isOpen();
 }
 
 std::size_t ArchiveFile::readAt(std::uint64_t offset, std::uint8_t* buffer,

@@ -42,6 +42,9 @@ public:
 
     // The file's length now, or nothing when it cannot be had.
     std::optional<std::uint64_t> length() const;
+    // Whether it is a regular file: a FIFO or a device has no length that says what reading
+    // it would give, or when reading it would end.
+    bool isRegularFile() const;
 
     // Reads up to `size` bytes at `offset`; returns how many arrived (fewer only at the end of
     // the file or on an error). Safe to call from several threads at once.

@@ -1,10 +1,11 @@
 #include "archive/game_folder.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdint>
 #include <iterator>
 #include <system_error>
 
+#include "archive/archive_file.h"
 #include "archive/game_config.h"
 #include "archive/game_path.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A configuration file is a few kilobytes; reading stops well beyond that.
+// A configuration file is a few kilobytes; reading stops well beyond that, hundreds of times
+// the largest real one, so none is ever cut short, and a hostile one costs a megabyte at most.
 constexpr std::size_t kConfigLimitBytes = std::size_t{1} << 20;
 
 bool Exists(const fs::path& path) {
@@ -41,12 +43,21 @@ struct ConfigFound {
     bool fallout1 = false;
 };
 
+// A configuration file that is there but cannot be read sets nothing, so the defaults hold;
+// a FIFO, a device or a folder under its name is such a file, and is never waited on.
 GameConfig ReadConfig(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string text;
-    text.resize(kConfigLimitBytes);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    ArchiveFile in;
+    const std::optional<std::uint64_t> length = in.open(file) ? in.length() : std::nullopt;
+    if (!length || !in.isRegularFile()) return ParseGameConfig({});
+    // One byte past the limit tells a file that goes on beyond it.
+    std::string text(
+        static_cast<std::size_t>(std::min<std::uint64_t>(*length, kConfigLimitBytes + 1)), '\0');
+    text.resize(in.readAt(0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
+    if (text.size() > kConfigLimitBytes) {
+        // Whole lines only: a value cut at the limit would name another file.
+        const std::size_t lastEnd = text.rfind('\n');
+        text.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+    }
     return ParseGameConfig(text);
 }
 

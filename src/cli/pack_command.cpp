@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "archive/game_path.h"
+#include "archive/open_without_waiting.h"
 #include "archive/unique_fd.h"
 #include "cli/display_text.h"
 #include "cli/entry_selection.h"
@@ -98,7 +99,10 @@ int Write(PackPlan& plan, const CommandLine& line, bool skipped) {
 // the file whose entry list was read, as it was then: another program that replaced or changed
 // it meanwhile would have its bytes copied under the old list's offsets.
 bool OpenForCopy(const CommandLine& line, const DatArchive& loaded, PackPlan& plan, UniqueFd& fd) {
-    fd.reset(::open(line.archive.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO put under the name since the entry list was read is not waited on; it is not the
+    // file that was read, and is refused below as changed.
+    fd.reset(OpenWithoutWaiting(
+        [&](int added) { return ::open(line.archive.c_str(), O_RDONLY | O_CLOEXEC | added); }));
     struct stat status {};
     if (!fd.valid() || ::fstat(fd.get(), &status) != 0) {
         Say(QuoteArgument(line.archive) + ": cannot be read");

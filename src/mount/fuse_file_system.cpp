@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "mount/file_handles.h"
+
 namespace tarvix::mount {
 namespace {
 
@@ -165,46 +167,29 @@ void Open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
     MountState& state = StateOf(req);
     NodeId id = 0;
     if (!NodeOf(state, ino, id)) return static_cast<void>(fuse_reply_err(req, ENOENT));
-    if (state.files.entries().node(id).isFolder)
-        return static_cast<void>(fuse_reply_err(req, EISDIR));
-    if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC) != 0)
-        return static_cast<void>(fuse_reply_err(req, EROFS));
-    // Where the kernel can do without, files are read by node alone (MountedFiles::read): an
-    // open and a release fewer per file, and a second reading of a file whose pages the
-    // kernel still holds reaches this program not at all. The mount is read-only, so the
-    // kernel refuses every open for writing itself.
-    if (state.noOpen) return static_cast<void>(fuse_reply_err(req, ENOSYS));
-    std::unique_ptr<OpenFile> file = state.files.open(id);
-    fi->fh = reinterpret_cast<std::uint64_t>(file.get());
+    const OpenAnswer answer = OpenHandle(state.files, id, fi->flags, state.noOpen);
+    if (answer.error != 0) return static_cast<void>(fuse_reply_err(req, answer.error));
+    fi->fh = answer.handle;
     fi->keep_cache = 1;  // the content never changes: the page cache stays valid across opens
     // From here on the kernel's handle owns the file, until Release.
-    if (fuse_reply_open(req, fi) == 0) static_cast<void>(file.release());
-}
-
-// The handle FUSE keeps for an open file is an integer; it holds the OpenFile's address.
-OpenFile* FileOf(const fuse_file_info* fi) {
-    return reinterpret_cast<OpenFile*>(fi->fh);  // NOLINT(performance-no-int-to-ptr)
+    if (fuse_reply_open(req, fi) != 0) ReleaseHandle(answer.handle);
 }
 
 void Read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi) {
+    MountState& state = StateOf(req);
+    NodeId id = 0;
+    if (fi->fh == 0 && !NodeOf(state, ino, id))
+        return static_cast<void>(fuse_reply_err(req, ENOENT));
     std::vector<char>& buffer = ReplyBuffer(size);
-    auto* out = reinterpret_cast<std::uint8_t*>(buffer.data());
-    const auto at = static_cast<std::uint64_t>(offset);
-    long got = -EIO;
     ReadView view;
-    if (OpenFile* file = FileOf(fi)) {
-        got = file->view(at, out, size, view);
-    } else {
-        MountState& state = StateOf(req);
-        NodeId id = 0;
-        got = NodeOf(state, ino, id) ? state.files.read(id, at, out, size, view) : -ENOENT;
-    }
+    const long got = ReadThrough(state.files, fi->fh, id, static_cast<std::uint64_t>(offset),
+                                 reinterpret_cast<std::uint8_t*>(buffer.data()), size, view);
     if (got < 0) return static_cast<void>(fuse_reply_err(req, static_cast<int>(-got)));
     fuse_reply_buf(req, reinterpret_cast<const char*>(view.data), static_cast<std::size_t>(got));
 }
 
 void Release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi) {
-    delete FileOf(fi);
+    ReleaseHandle(fi->fh);
     fuse_reply_err(req, 0);
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/open_without_waiting.h"
 #include "archive/unique_fd.h"
 #include "codec/deflate_encoder.h"
 #include "pack/beneath_folder.h"
@@ -35,8 +36,11 @@ std::size_t ReadFully(int fd, std::uint8_t* data, std::size_t size) {
 int OpenSource(const SourceFile& file, std::string& error) {
     // Found again the way it was found, through no link; a FIFO put in its place must not
     // block the open, and is then refused as not a regular file.
-    UniqueFd fd(file.folder ? OpenBeneath(file.folder->get(), file.relative, O_RDONLY | O_NONBLOCK)
-                            : (errno = EBADF, -1));
+    const auto openBeneath = [&](int added) {
+        return file.folder ? OpenBeneath(file.folder->get(), file.relative, O_RDONLY | added)
+                           : (errno = EBADF, -1);
+    };
+    UniqueFd fd(OpenWithoutWaiting(openBeneath));
     struct stat status {};
     if (!fd.valid() || ::fstat(fd.get(), &status) != 0) {
         error = Problem(file, errno == ELOOP ? "a symbolic link in the way; not followed"

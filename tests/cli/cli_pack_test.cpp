@@ -11,9 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 
 #include "cli_fixture.h"
 #include "plain_dat.h"
+#include "support/held_lease.h"
+#include "support/without_waiting.h"
 
 namespace tarvix::test {
 namespace {
@@ -343,7 +346,7 @@ TEST_P(SkippedSourceTest, PacksTheRestAndSaysWhy) {
     ASSERT_EQ(::mkfifo((work / "tree/fifo").c_str(), 0644), 0);
     std::vector<std::string> args = {"create", "-q"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const CliRun run = Run(args);  // a FIFO opened for reading would hang here
+    const CliRun run = WithoutWaitingOn(work / "tree/fifo", [&] { return Run(args); });
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
     std::vector<std::string> entries;
@@ -376,6 +379,63 @@ INSTANTIATE_TEST_SUITE_P(
                                         "",
                                         {"real\\a"}}),
     [](const auto& info) { return info.param.what; });
+
+// Files another program holds a lease on, which refuse a non-blocking open until it is given
+// up, and a FIFO named as the archive, which must be refused at once as the loader refuses it.
+struct OddArchiveCase {
+    std::string what;
+    std::vector<std::string> args;
+    std::string leased;  // below the work folder; empty for none
+    int status;
+    std::string errorPart;
+};
+
+class OddArchiveTest : public CliTest, public ::testing::WithParamInterface<OddArchiveCase> {};
+
+TEST_P(OddArchiveTest, OpensWithoutWaitingForAWriter) {
+    const OddArchiveCase& c = GetParam();
+    Archive({datwriter::Make("A.TXT", "a"), datwriter::Make("B.TXT", "b")});
+    WriteTree(work / "tree", {{"new.txt", "new"}});
+    ASSERT_EQ(::mkfifo((work / "pipe.dat").c_str(), 0644), 0);
+    std::unique_ptr<HeldLease> lease;
+    if (!c.leased.empty()) {
+        lease = std::make_unique<HeldLease>(work / c.leased);
+        if (!lease->refusal().empty()) GTEST_SKIP() << lease->refusal();
+    }
+    const CliRun run = WithoutWaitingOn(work / "pipe.dat", [&] { return Run(c.args); });
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+    if (lease) {
+        EXPECT_TRUE(lease->broken());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Opens, OddArchiveTest,
+    ::testing::Values(
+        OddArchiveCase{"add to a leased archive",
+                       {"add", "-q", "-C", "tree", "in.dat", "new.txt"},
+                       "in.dat",
+                       0,
+                       ""},
+        OddArchiveCase{
+            "delete from a leased archive", {"delete", "-q", "in.dat", "A.TXT"}, "in.dat", 0, ""},
+        OddArchiveCase{"create from a leased file",
+                       {"create", "-q", "-C", "tree", "out.dat", "new.txt"},
+                       "tree/new.txt",
+                       0,
+                       ""},
+        OddArchiveCase{"add to a FIFO",
+                       {"add", "-q", "-C", "tree", "pipe.dat", "new.txt"},
+                       "",
+                       2,
+                       "shorter than its 8-byte trailer)\nCannot open DAT file :("},
+        OddArchiveCase{"delete from a FIFO",
+                       {"delete", "-q", "pipe.dat", "A.TXT"},
+                       "",
+                       2,
+                       "shorter than its 8-byte trailer)\nCannot open DAT file :("}),
+    NameOfCase<OddArchiveCase>);
 
 }  // namespace
 }  // namespace tarvix::test

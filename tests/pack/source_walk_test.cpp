@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/unique_fd.h"
@@ -16,6 +17,7 @@
 #include "pack/packed_file.h"
 #include "pack/source_files.h"
 #include "support/temp_dir.h"
+#include "support/without_waiting.h"
 
 namespace tarvix::test {
 namespace {
@@ -54,9 +56,14 @@ TEST_P(OpenBeneathTest, FollowsNoLinkAndStaysBelow) {
     TempDir dir;
     MakeTree(dir);
     const UniqueFd folder(::open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    errno = 0;
-    const UniqueFd fd(OpenBeneath(folder.get(), c.relative, c.flags, walk));
-    EXPECT_EQ(fd.valid() ? 0 : errno, c.error) << std::strerror(errno);
+    // errno belongs to the thread that opened.
+    const auto [opened, error] = WithoutWaitingOn(dir / "tree/fifo", [&] {
+        errno = 0;
+        const int fd = OpenBeneath(folder.get(), c.relative, c.flags, walk);
+        return std::pair(fd, fd >= 0 ? 0 : errno);
+    });
+    const UniqueFd fd(opened);
+    EXPECT_EQ(error, c.error) << std::strerror(error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -144,10 +151,11 @@ TEST_P(SwappedSourceTest, IsNotOpenedThroughTheSwap) {
             break;
     }
     std::string error;
-    const UniqueFd fd(OpenSource(scan.files[0], error));  // must not block on the FIFO
+    const fs::path fifo = dir / "tree/sub/f";
+    const UniqueFd fd(WithoutWaitingOn(fifo, [&] { return OpenSource(scan.files[0], error); }));
     EXPECT_FALSE(fd.valid());
     EXPECT_NE(error, "");
-    const PackedFile packed = PackFile(scan.files[0], 9);
+    const PackedFile packed = WithoutWaitingOn(fifo, [&] { return PackFile(scan.files[0], 9); });
     EXPECT_NE(packed.error, "");
     EXPECT_TRUE(packed.bytes.empty());
 }
