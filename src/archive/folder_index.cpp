@@ -177,7 +177,7 @@ void FolderIndex::BuildFolderTree(const DatArchive& archive, EntryTable& table) 
 void FolderIndex::BuildStackTree(const DatArchive& archive, const SourceStack& stack,
                                  EntryTable& table) {
     const std::span<const std::uint8_t> dirBlock = archive.dirBlock();
-    const StackEntries& entries = stack.entries();
+    const StackEntryVector& entries = stack.entries();
     const std::size_t count = archive.entryCount();
     table.reset(count, archive.format());
     if (count != entries.size()) {

@@ -1,6 +1,7 @@
 #include "archive/game_folder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <system_error>
@@ -49,10 +50,16 @@ GameConfig ReadConfig(const fs::path& file) {
     ArchiveFile in;
     const std::optional<std::uint64_t> length = in.open(file) ? in.length() : std::nullopt;
     if (!length || !in.isRegularFile()) return ParseGameConfig({});
-    // One byte past the limit tells a file that goes on beyond it.
-    std::string text(
-        static_cast<std::size_t>(std::min<std::uint64_t>(*length, kConfigLimitBytes + 1)), '\0');
-    text.resize(in.readAt(0, reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
+    // Read to its end, whatever size it claims (files under /proc say 0), and one byte past
+    // the limit, which tells a file that goes on beyond it.
+    std::string text;
+    std::array<std::uint8_t, 16384> chunk{};
+    while (text.size() <= kConfigLimitBytes) {
+        const std::size_t want = std::min(chunk.size(), kConfigLimitBytes + 1 - text.size());
+        const std::size_t got = in.readAt(text.size(), chunk.data(), want);
+        if (got == 0) break;
+        text.append(reinterpret_cast<const char*>(chunk.data()), got);
+    }
     if (text.size() > kConfigLimitBytes) {
         // Whole lines only: a value cut at the limit would name another file.
         const std::size_t lastEnd = text.rfind('\n');

@@ -31,7 +31,7 @@ struct StackEntry {
 };
 
 // The effective entries of a game-size stack fill megabytes: see large_block.h.
-using StackEntries = std::vector<StackEntry, LargeBlockAllocator<StackEntry>>;
+using StackEntryVector = std::vector<StackEntry, LargeBlockAllocator<StackEntry>>;
 
 // A folder of the union of all sources' folders.
 struct StackFolder {
@@ -64,7 +64,7 @@ public:
 
     // The effective entries, in the game's order: whole paths compared byte by byte after the
     // folding.
-    const StackEntries& entries() const { return entries_; }
+    const StackEntryVector& entries() const { return entries_; }
     // Copies hidden by a winner, over all entries.
     std::size_t shadowedCount() const { return shadowed_; }
 
@@ -99,7 +99,7 @@ private:
     void groupByFolder();
 
     std::vector<std::unique_ptr<StackSource>> sources_;
-    StackEntries entries_;
+    StackEntryVector entries_;
     std::vector<StackFolder> folders_;
     std::size_t shadowed_ = 0;
     // Every path folded, one after the other; reserved once, so that views into it stay

@@ -3,7 +3,7 @@
 namespace tarvix::cli {
 
 Selection SelectStackEntries(const SourceStack& stack, const std::vector<std::string>& patterns) {
-    const StackEntries& entries = stack.entries();
+    const StackEntryVector& entries = stack.entries();
     return SelectByName(
         entries.size(), [&entries](std::size_t i) { return std::string_view(entries[i].name); },
         patterns);

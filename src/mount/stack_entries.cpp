@@ -36,7 +36,7 @@ StackEntries::StackEntries(std::unique_ptr<SourceStack> stack, const Report& rep
     std::vector<std::vector<std::uint32_t>> winners(stack_->sourceCount());
     for (std::uint32_t place = 0; place < winners.size(); ++place)
         winners[place].assign(stack_->source(place).entryCount(), kNotWinner);
-    const tarvix::StackEntries& entries = stack_->entries();
+    const StackEntryVector& entries = stack_->entries();
     for (std::uint32_t e = 0; e < entries.size(); ++e)
         winners[entries[e].source][entries[e].index] = e;
     placeOf_.push_back(0);

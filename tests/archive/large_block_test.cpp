@@ -34,6 +34,15 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LargeBlockSizeTest,
                          ::testing::Values(0, 1, kLargeBlockBytes - 1, kLargeBlockBytes,
                                            2 * kMiB - 1, 2 * kMiB, 2 * kMiB + 1, 5 * kMiB + 3));
 
+// Sizes no mapping can hold are refused, never wrapped round to a small block.
+TEST(LargeBlock, SizesBeyondAnyMappingAreRefused) {
+    for (const std::size_t size : {SIZE_MAX, SIZE_MAX - 2 * kMiB, SIZE_MAX - 4 * kMiB}) {
+        EXPECT_FALSE(AllocateLargeBlock(size)) << size;
+    }
+    EXPECT_THROW(static_cast<void>(LargeBlockAllocator<std::uint64_t>{}.allocate(SIZE_MAX / 4)),
+                 std::bad_alloc);
+}
+
 // A vector grows through small and large blocks and keeps its elements on the way.
 TEST(LargeBlockAllocator, VectorKeepsItsElementsAcrossTheThreshold) {
     std::vector<std::uint64_t, LargeBlockAllocator<std::uint64_t>> values;

@@ -146,6 +146,14 @@ const StackCase kStackCases[] = {
      {{"A", false, {{"\\ART\\X.FRM", "1"}, {"ART\\X.FRM", "2"}, {"\\Y.FRM", "3"}, {"Y.FRM", "4"}}}},
      {"\\ART\\X.FRM <- A", "\\Y.FRM <- A", "ART\\X.FRM <- A", "Y.FRM <- A"},
      "Y.FRM\n/\n  Y.FRM\n  ART/\n    X.FRM\nART/\n  X.FRM\n"},
+    {"AccentedLetterInTheFirstEightBytesSortsAfterAscii",
+     {{"A", false, {{"ab\xE9x", ""}, {"abz", ""}}}},
+     {"abz <- A", "ab\xE9x <- A"},
+     "abz\nab\xE9x\n"},
+    {"PathsAlikeInTheirFirstEightBytes",
+     {{"A", false, {{"abcdefgh\\z", ""}}}, {"B", false, {{"abcdefgh\\a", ""}, {"abcdefgh", ""}}}},
+     {"abcdefgh <- B", "abcdefgh\\a <- B", "abcdefgh\\z <- A"},
+     "abcdefgh\nabcdefgh/\n  a\n  z\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Stacks, SourceStackTest, ::testing::ValuesIn(kStackCases),

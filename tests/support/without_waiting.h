@@ -10,8 +10,9 @@
 
 namespace tarvix::test {
 
-// Long enough for the slowest open on a loaded machine; a wait for a FIFO's writer never ends.
-inline constexpr std::chrono::seconds kFifoPatience{10};
+// Long enough for the slowest whole run of a program under a sanitizer on a loaded machine; a
+// wait for a FIFO's writer never ends.
+inline constexpr std::chrono::seconds kFifoPatience{60};
 
 // Opens `fifo` for writing, again and again, until `finished` says so: a reader that waits
 // in open() for a writer then goes on.
