@@ -24,7 +24,7 @@ std::optional<std::string> InternalName(const fs::path& relative) {
 
 }  // namespace
 
-std::optional<std::vector<FolderFile>> ListFolderFiles(const fs::path& root) {
+std::optional<std::vector<FolderFile>> ListFolderFiles(const fs::path& root, bool measure) {
     std::error_code ec;
     fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, ec);
     if (ec) return std::nullopt;
@@ -36,7 +36,7 @@ std::optional<std::vector<FolderFile>> ListFolderFiles(const fs::path& root) {
         fs::path relative = entry.path().lexically_relative(root);
         std::optional<std::string> name = InternalName(relative);
         if (!name) continue;
-        const std::uintmax_t size = entry.file_size(ec);
+        const std::uintmax_t size = measure ? entry.file_size(ec) : 0;
         if (ec) continue;
         files.push_back({std::move(*name), std::move(relative), size});
     }

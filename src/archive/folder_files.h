@@ -22,7 +22,9 @@ struct FolderFile {
 // followed (a link to a folder is not entered, a link to a file is not listed), so nothing
 // outside `root` is listed; sub-folders that cannot be read are passed over. A name holding
 // a backslash is left out, since it would read as a path of several components. Nothing when
-// `root` itself cannot be read as a folder.
-std::optional<std::vector<FolderFile>> ListFolderFiles(const std::filesystem::path& root);
+// `root` itself cannot be read as a folder. With `measure` false, sizes are left 0 and no file
+// is looked at on its own: what looking names up needs, at about half the cost.
+std::optional<std::vector<FolderFile>> ListFolderFiles(const std::filesystem::path& root,
+                                                       bool measure = true);
 
 }  // namespace tarvix

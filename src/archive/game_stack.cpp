@@ -24,7 +24,8 @@ OpenedGameStack OpenGameStack(const std::filesystem::path& dir, const GameStackO
     }
     auto stack = std::make_unique<SourceStack>();
     for (const PlannedSource& planned : plan.sources) {
-        StackSource::Opened source = StackSource::Open(planned.path, planned.label);
+        StackSource::Opened source =
+            StackSource::Open(planned.path, planned.label, options.measureFiles);
         if (!source.source) {
             opened.error = planned.label + ": " + source.error;
             opened.refusal = GameStackRefusal::Source;

@@ -30,6 +30,8 @@ struct GameStackOptions {
     bool build = true;
     // False opens a folder that holds none of the game's sources as an empty stack.
     bool refuseEmpty = true;
+    // False leaves the sizes of folder sources' files 0, for lookups of names alone.
+    bool measureFiles = true;
 };
 
 // Refused when `dir` is not a folder, when a source is there but cannot be opened ("<source>:

@@ -9,14 +9,14 @@ namespace tarvix {
 
 namespace fs = std::filesystem;
 
-StackSource::Opened StackSource::Open(const fs::path& path, std::string label) {
+StackSource::Opened StackSource::Open(const fs::path& path, std::string label, bool measureFiles) {
     auto source = std::make_unique<StackSource>();
     source->label_ = std::move(label);
     source->path_ = path;
     std::error_code ec;
     if (fs::is_directory(path, ec)) {
         source->kind_ = Kind::Folder;
-        auto files = ListFolderFiles(path);
+        auto files = ListFolderFiles(path, measureFiles);
         if (!files) return {nullptr, "cannot read the folder"};
         source->files_ = std::move(*files);
         return {std::move(source), {}};

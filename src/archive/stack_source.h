@@ -26,7 +26,9 @@ public:
     };
     // Opens `path`: a folder when it is one, an archive otherwise. `label` is how the user
     // sees the source named (the path as given, or as found on disk).
-    static Opened Open(const std::filesystem::path& path, std::string label);
+    // `measureFiles` false leaves a folder's file sizes 0 (see ListFolderFiles).
+    static Opened Open(const std::filesystem::path& path, std::string label,
+                       bool measureFiles = true);
 
     Kind kind() const { return kind_; }
     const std::string& label() const { return label_; }

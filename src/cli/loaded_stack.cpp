@@ -11,8 +11,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool AddSource(SourceStack& stack, const fs::path& path, const std::string& label) {
-    StackSource::Opened opened = StackSource::Open(path, label);
+bool AddSource(SourceStack& stack, const fs::path& path, const std::string& label,
+               bool measureFiles) {
+    StackSource::Opened opened = StackSource::Open(path, label, measureFiles);
     if (!opened.source) {
         std::fprintf(stderr, "tarvix-cli: %s: %s\n", QuoteArgument(label).c_str(),
                      opened.error.c_str());
@@ -25,7 +26,8 @@ bool AddSource(SourceStack& stack, const fs::path& path, const std::string& labe
 // The game's own stack, worded as the command line words it. A folder that holds none of the
 // game's sources is an empty stack here, not a refusal: each missing source is already named.
 std::unique_ptr<SourceStack> OpenGameSources(const std::string& dir, bool built) {
-    OpenedGameStack opened = OpenGameStack(fs::path(dir), {.build = built, .refuseEmpty = false});
+    OpenedGameStack opened =
+        OpenGameStack(fs::path(dir), {.build = built, .refuseEmpty = false, .measureFiles = built});
     if (opened.refusal == GameStackRefusal::NotAFolder) {
         std::fprintf(stderr, "tarvix-cli: %s: not a folder\n", QuoteArgument(dir).c_str());
         return nullptr;
@@ -48,7 +50,7 @@ std::unique_ptr<SourceStack> LoadStack(const CommandLine& line, bool built) {
     if (!line.gameDir.empty()) return OpenGameSources(line.gameDir, built);
     auto stack = std::make_unique<SourceStack>();
     for (const std::string& layer : line.layers) {
-        if (!AddSource(*stack, fs::path(layer), layer)) return nullptr;
+        if (!AddSource(*stack, fs::path(layer), layer, built)) return nullptr;
     }
     if (built) stack->build();
     return stack;

@@ -194,6 +194,13 @@ TEST(FolderSource, ListsNoLinkAndNothingOutsideTheFolder) {
     ASSERT_TRUE(opened.source);
     ASSERT_EQ(opened.source->entryCount(), 1u);
     EXPECT_EQ(opened.source->entryName(0), "inside.txt");
+    EXPECT_EQ(opened.source->files()[0].size, 1u);
+    // Left unmeasured for lookups: the same files, no link, sizes 0.
+    const StackSource::Opened names = StackSource::Open(dir / "root", "root", false);
+    ASSERT_TRUE(names.source);
+    ASSERT_EQ(names.source->entryCount(), 1u);
+    EXPECT_EQ(names.source->entryName(0), "inside.txt");
+    EXPECT_EQ(names.source->files()[0].size, 0u);
 
     DatArchive loose;
     EXPECT_FALSE(loose.loadLooseFile(dir / "root", "file_link", "file_link"));
