@@ -2,6 +2,11 @@
 
 #include <system_error>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "archive/cp1252.h"
 
 namespace tarvix {
@@ -22,6 +27,16 @@ std::optional<std::string> InternalName(const fs::path& relative) {
     return name;
 }
 
+// Whether the files of `folder` can be looked at: a folder that can be read but not searched
+// lists names whose files cannot be opened or measured.
+bool Searchable([[maybe_unused]] const fs::path& folder) {
+#ifndef _WIN32
+    return ::faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) == 0;
+#else
+    return true;
+#endif
+}
+
 }  // namespace
 
 std::optional<std::vector<FolderFile>> ListFolderFiles(const fs::path& root, bool measure) {
@@ -29,6 +44,8 @@ std::optional<std::vector<FolderFile>> ListFolderFiles(const fs::path& root, boo
     fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, ec);
     if (ec) return std::nullopt;
     std::vector<FolderFile> files;
+    fs::path checkedFolder;
+    bool searchable = true;
     for (; walk != fs::recursive_directory_iterator(); walk.increment(ec)) {
         if (ec) break;
         const fs::directory_entry& entry = *walk;
@@ -36,6 +53,14 @@ std::optional<std::vector<FolderFile>> ListFolderFiles(const fs::path& root, boo
         fs::path relative = entry.path().lexically_relative(root);
         std::optional<std::string> name = InternalName(relative);
         if (!name) continue;
+        if (!measure) {
+            // Unmeasured, a file still needs what measuring it would: one check per folder.
+            if (fs::path folder = entry.path().parent_path(); folder != checkedFolder) {
+                searchable = Searchable(folder);
+                checkedFolder = std::move(folder);
+            }
+            if (!searchable) continue;
+        }
         const std::uintmax_t size = measure ? entry.file_size(ec) : 0;
         if (ec) continue;
         files.push_back({std::move(*name), std::move(relative), size});
