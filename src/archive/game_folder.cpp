@@ -48,8 +48,7 @@ struct ConfigFound {
 // a FIFO, a device or a folder under its name is such a file, and is never waited on.
 GameConfig ReadConfig(const fs::path& file) {
     ArchiveFile in;
-    const std::optional<std::uint64_t> length = in.open(file) ? in.length() : std::nullopt;
-    if (!length || !in.isRegularFile()) return ParseGameConfig({});
+    if (!in.open(file) || !in.isRegularFile()) return ParseGameConfig({});
     // Read to its end, whatever size it claims (files under /proc say 0), and one byte past
     // the limit, which tells a file that goes on beyond it.
     std::string text;
